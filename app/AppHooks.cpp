@@ -1,0 +1,6 @@
+#include "app/AppHooks.h"
+
+TAppHooks& AppHooks() {
+    static TAppHooks hooks;
+    return hooks;
+}

@@ -1,0 +1,35 @@
+// File-system helpers shared by every layer.
+#pragma once
+#include <string>
+#include <vector>
+
+// Creates the directory (one level, no parents) when it does not exist;
+// true if it existed or was created.
+bool ForceDir(const std::string& path);
+
+// Folder of the running executable, without a trailing slash.
+std::string ProgramDir();
+// Full path of the running executable.
+std::string ProgramPath();
+// Current working directory, without a trailing slash.
+std::string CurrentDir();
+
+// Folder holding the program's data files (ECR_CFG/, lang/): beside the
+// executable when they are there (a build folder), else ../share/vornik-config
+// of an installed program. Tests may point it elsewhere.
+std::string DataDir();
+void SetDataDir(const std::string& dir);
+
+// dir + "/" + name.
+std::string JoinPath(const std::string& dir, const std::string& name);
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+// Names of the files of dir whose names end with suffix (for "*.lng"), in the
+// order the file system lists them.
+std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix);
+// Writes bytes to path through a new file beside it that replaces the target
+// only when everything was written, so a failure never destroys the old file.
+// On failure returns false and fills error with the system's text.
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+// Whole file as bytes; false when it cannot be read.
+bool ReadFileBytes(const std::string& path, std::string& bytes);

@@ -1,0 +1,35 @@
+// The table of 48 user-visible texts that a language file can replace.
+#pragma once
+#include <array>
+#include <string>
+
+class TLangResStrHandler {
+public:
+    static constexpr int Count = 48;
+
+    TLangResStrHandler() { SetDefaults(); }
+
+    std::array<std::string, Count> Strings;  // UTF-8
+
+    void SetDefaults();
+    // The program's data folder + "/lang".
+    std::string LangDir() const;
+    // Names of the *.lng files of LangDir without ".lng", each followed by CR LF.
+    std::string ListLanguages() const;
+    // Reads LangDir/name.lng into the table: 1 when the file does not exist or
+    // cannot be opened (table unchanged), 0 otherwise.
+    int LoadLanguage(const std::string& name);
+    // Records the name as MAIN/CurLang in LangDir/lang.ini, then loads it.
+    // False, with an error line naming lang.ini and the table unchanged, when
+    // lang.ini cannot be written (for example a missing lang folder).
+    bool SelectLanguage(const std::string& name);
+    // Parses the bytes of a language file (code page 1251) into the table.
+    void ParseLanguageFile(const std::string& bytes);
+
+    const std::string& operator[](int n) const { return Strings.at(static_cast<std::size_t>(n)); }
+};
+
+// The one table of the program.
+TLangResStrHandler& LangRes();
+// Language string n.
+inline const std::string& LangStr(int n) { return LangRes()[n]; }
