@@ -1,0 +1,243 @@
+#include "app/MainWindow.h"
+
+#include "app/AppHooks.h"
+#include "app/ConfigFile.h"
+#include "app/ConsolePanel.h"
+#include "app/Dialog.h"
+#include "app/MessageBoxForm.h"
+#include "app/PageSelectorPanel.h"
+#include "app/QtText.h"
+#include "app/U_filedirwork.h"
+#include "lang/U_language.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kBannerHeight = 45;
+constexpr int kLeftColumnWidth = 154;
+constexpr const char* kVersionSuffix = " v2.01 ";
+constexpr const char* kFamilies = "Ворник-01Ф, Ворник-02Ф, Ворник-05К";
+
+// The maker's mark: a 32 x 32 blue square with a white "З".
+QPixmap MakerLogo() {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0x1F, 0x4E, 0x9A));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(0, 0, 32, 32, 6, 6);
+    QFont f("Arial");
+    f.setPixelSize(24);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, "З");
+    return pm;
+}
+
+// A small cash register drawn as the product image.
+QPixmap ProductImage() {
+    QPixmap pm(36, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x40, 0x40, 0x40));
+    p.setBrush(QColor(0xD8, 0xD8, 0xD0));
+    p.drawRoundedRect(2, 12, 32, 18, 3, 3);
+    p.setBrush(QColor(0x30, 0x80, 0x40));
+    p.drawRect(8, 3, 20, 9);
+    p.setBrush(QColor(0x60, 0x60, 0x60));
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 4; ++c) p.drawRect(6 + c * 6, 16 + r * 6, 4, 4);
+    return pm;
+}
+
+}  // namespace
+
+TfmMain::TfmMain(QWidget* parent) : QWidget(parent), boxes_(std::make_unique<TMessageBoxForm>(this)) {
+    setObjectName("fmMain");
+    resize(786, 561);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    BuildBanner(outer);
+    auto* body = new QHBoxLayout;
+    body->setSpacing(0);
+    body->addWidget(BuildLeftColumn());
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName("MainPageControl");
+    pages_->setTabPosition(QTabWidget::South);
+    BuildPages();
+    body->addWidget(pages_, 1);
+    outer->addLayout(body, 1);
+    connect(pages_, &QTabWidget::currentChanged, this, &TfmMain::MainPageControlChanging);
+    connect(selector_, &TPageSelectorPanel::PageSelected, pages_, &QTabWidget::setCurrentIndex);
+    selector_->CanChangePage = [this] { return !Transfer.TransferRunning; };
+    SetDialogService(boxes_.get());
+}
+
+TfmMain::~TfmMain() {
+    if (!closed_) FormClose();
+    SetConsole(nullptr);
+    SetDialogService(nullptr);
+}
+
+void TfmMain::BuildBanner(QVBoxLayout* outer) {
+    auto* banner = new QWidget(this);
+    banner->setObjectName("pnlBanner");
+    banner->setFixedHeight(kBannerHeight);
+    auto* row = new QHBoxLayout(banner);
+    row->setContentsMargins(4, 2, 0, 0);
+    row->setSpacing(6);
+    auto* logo = new QLabel(banner);
+    logo->setPixmap(MakerLogo());
+    auto* maker = new QLabel("ЗЕВРИН", banner);
+    QFont mf("Arial");
+    mf.setPixelSize(19);
+    mf.setBold(true);
+    maker->setFont(mf);
+    auto* product = new QLabel(banner);
+    product->setPixmap(ProductImage());
+    auto* captions = new QVBoxLayout;
+    captions->setSpacing(0);
+    auto* caption = new QLabel("Конфигуратор ККМ Ворник версий:", banner);
+    auto* families = new QLabel(kFamilies, banner);
+    families->setObjectName("lFamilies");
+    families->setStyleSheet("color: #008000;");
+    captions->addWidget(caption);
+    captions->addWidget(families);
+    row->addWidget(logo);
+    row->addWidget(maker);
+    row->addWidget(product);
+    row->addLayout(captions);
+    console_ = new TConsolePanel(banner);
+    console_->setObjectName("Console");
+    console_->setFixedHeight(43);
+    row->addWidget(console_, 1);
+    outer->addWidget(banner);
+}
+
+QWidget* TfmMain::BuildLeftColumn() {
+    auto* column = new QWidget(this);
+    column->setObjectName("pnlLeft");
+    column->setFixedWidth(kLeftColumnWidth);
+    column->setAutoFillBackground(true);
+    QPalette p = column->palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::ToolTipBase));
+    column->setPalette(p);
+    leftColumn_ = new QVBoxLayout(column);
+    leftColumn_->setContentsMargins(3, 3, 3, 3);
+    leftColumn_->setSpacing(4);
+    selector_ = new TPageSelectorPanel(column);
+    leftColumn_->addWidget(selector_);
+    leftColumn_->addStretch(1);
+    auto* langRow = new QHBoxLayout;
+    langRow->addWidget(new QLabel("Язык:", column));
+    cbLanguage_ = new QComboBox(column);
+    cbLanguage_->setObjectName("cbLanguage");
+    langRow->addWidget(cbLanguage_, 1);
+    leftColumn_->addLayout(langRow);
+    return column;
+}
+
+void TfmMain::BuildPages() {
+    auto* settings = new QWidget(pages_);
+    settings->setObjectName("tsSettings");
+    auto* goods = new QWidget(pages_);
+    goods->setObjectName("tsGoods");
+    auto* goodsBox = new QVBoxLayout(goods);
+    eBdFile_ = new QLineEdit(goods);
+    eBdFile_->setObjectName("eBdFile");
+    goodsBox->addWidget(eBdFile_);
+    goodsBox->addStretch(1);
+    auto* journal = new QWidget(pages_);
+    journal->setObjectName("tsJournal");
+    pages_->addTab(settings, "Настройка ККМ");
+    pages_->addTab(goods, "Товары и Услуги");
+    pages_->addTab(journal, "Электронный журнал");
+}
+
+void TfmMain::FormCreate() {
+    // 1. Console, unless every message goes to the log only.
+    if (MessDepth == mdHardWare) {
+        SetConsole(nullptr);
+        console_->Reset();
+        console_->append("Программа находится в режиме mdHardWare");
+        console_->append("Консоль отключена и все сообщения выводятся");
+        console_->append("ТОЛЬКО в LOG ФАЙЛ");
+    } else {
+        SetConsole(console_);
+    }
+    // 2.-3.
+    RefreshCaptions();
+    Mess(LangStr(0), false, true, true);
+    // 4. Connection panel: network number (the port settings come with the port object).
+    // 5. Goods exchange file name.
+    eBdFile_->setText(Q(ReadExchangeFile()));
+    // 6. The profile store's folder; a failure is reported by the store itself.
+    ForceDir(JoinPath(CurrentDir(), "bd"));
+    // Languages the operator can choose; every run starts with the built-in texts.
+    cbLanguage_->blockSignals(true);
+    cbLanguage_->clear();
+    const std::string list = LangRes().ListLanguages();
+    for (std::size_t start = 0; start < list.size();) {
+        const auto end = list.find("\r\n", start);
+        cbLanguage_->addItem(Q(list.substr(start, end - start)));
+        start = end == std::string::npos ? list.size() : end + 2;
+    }
+    cbLanguage_->setCurrentIndex(-1);
+    cbLanguage_->blockSignals(false);
+    connect(cbLanguage_, &QComboBox::currentIndexChanged, this, &TfmMain::cbLanguageChange, Qt::UniqueConnection);
+    AppHooks().ProcessEvents = [] { QApplication::processEvents(); };
+    AppHooks().Terminating = [this] { return closed_ || QApplication::closingDown(); };
+}
+
+void TfmMain::RefreshCaptions() { setWindowTitle(Q(LangStr(3) + kVersionSuffix)); }
+
+bool TfmMain::FormCloseQuery() { return true; }
+
+void TfmMain::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    Mess(LangStr(1), false, true, true);
+    WriteNetNumber(ReadNetNumber());
+    WriteExchangeFile(S(eBdFile_->text()));
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TfmMain::MainPageControlChanging(int index) {
+    if (Transfer.TransferRunning && index != shownPage_) {
+        pages_->blockSignals(true);
+        pages_->setCurrentIndex(shownPage_);
+        pages_->blockSignals(false);
+        return;
+    }
+    shownPage_ = index;
+    selector_->Select(index);
+}
+
+void TfmMain::cbLanguageChange(int index) {
+    if (index < 0) return;
+    const std::string name = S(cbLanguage_->itemText(index));
+    if (!LangRes().SelectLanguage(name)) return;
+    Mess("Lang:" + name, false, true, true);
+    RefreshCaptions();
+}
