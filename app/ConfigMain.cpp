@@ -2,6 +2,7 @@
 #include "app/Dialog.h"
 #include "app/MainWindow.h"
 #include "app/ProjectsVars.h"
+#include "app/WaitForm.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName("VornikConfig");
     try {
         TfmMain window;
+        TWaitForm waitForm;
         window.FormCreate();
         window.show();
         return QApplication::exec();
