@@ -1,0 +1,239 @@
+// POSIX serial device: termios raw mode, poll() time-outs, an advisory lock
+// plus TIOCEXCL for exclusive use.
+#include "link/ComportSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+// ComportPosixBaud.cpp: rates without a termios constant.
+int ComSetArbitrarySpeed(int fd, int speed);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+thread_local int g_lastError = 0;
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
+speed_t StandardBaud(int speed) {
+    switch (speed) {
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return 0;
+    }
+}
+
+// Errors that mean "there is no such port" rather than "the port refused".
+bool MeansNoDevice(int e) { return e == ENOENT || e == ENODEV || e == ENXIO || e == EIO || e == ENOTDIR; }
+
+timespec Until(Clock::time_point limit, Clock::time_point now) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(limit - now).count();
+    timespec ts{};
+    if (ns > 0) {
+        ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+        ts.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    return ts;
+}
+
+}  // namespace
+
+int ComLastError() { return g_lastError; }
+void SetComLastError(int code) { g_lastError = code; }
+
+std::string ComErrorText(int code) {
+    char buf[256];
+    const char* text = strerror_r(code, buf, sizeof buf);  // GNU: may return a static text
+    return text ? text : "";
+}
+
+bool ComReadLink(const std::string& path, std::string& target) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    std::string buf(4096, '\0');
+    const ssize_t n = readlink(path.c_str(), buf.data(), buf.size() - 1);
+    if (n <= 0) return false;
+    buf.resize(static_cast<std::size_t>(n));
+    if (buf[0] != '/') {
+        const auto slash = path.rfind('/');
+        if (slash != std::string::npos) buf = path.substr(0, slash + 1) + buf;
+    }
+    target = buf;
+    return true;
+}
+
+std::unique_ptr<TComDevice> TComDevice::Open(const std::string& path, TComOpenFailure& failure) {
+    failure = TComOpenFailure::None;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        SetComLastError(e);
+        failure = MeansNoDevice(e) ? TComOpenFailure::NotFound : TComOpenFailure::Busy;
+        return nullptr;
+    }
+    // The lock is what keeps a second opener out; TIOCEXCL adds the kernel's
+    // own refusal for users other than root.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        SetComLastError(e == EWOULDBLOCK ? EBUSY : e);
+        failure = TComOpenFailure::Busy;
+        return nullptr;
+    }
+    ioctl(fd, TIOCEXCL);
+    return std::unique_ptr<TComDevice>(new TComDevice(fd));
+}
+
+TComDevice::~TComDevice() {
+    const int fd = Fd(handle_);
+    ioctl(fd, TIOCNXCL);  // the flag outlives this descriptor on the device
+    ::close(fd);
+}
+
+int TComDevice::Configure(int speed, const TComTimeouts& timeouts) {
+    const int fd = Fd(handle_);
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        SetComLastError(errno);
+        return -2;
+    }
+    // Raw 8-bit bytes, no flow control of any kind; parity and stop bits stay
+    // as the driver had them.
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                                          IXANY | IMAXBEL);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CRTSCTS);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    const speed_t baud = StandardBaud(speed);
+    cfsetispeed(&tio, baud ? baud : B38400);
+    cfsetospeed(&tio, baud ? baud : B38400);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        SetComLastError(errno);
+        return -3;
+    }
+    if (!baud) {
+        const int e = ComSetArbitrarySpeed(fd, speed);
+        if (e != 0) {
+            SetComLastError(e);
+            return -3;
+        }
+    }
+    // DTR and RTS low, as with their control disabled; lines without modem
+    // signals (pseudo-terminals) refuse this, which does not matter.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &lines);
+
+    if (timeouts.ReadIntervalTimeout < 0 || timeouts.ReadTotalTimeoutMultiplier < 0 ||
+        timeouts.ReadTotalTimeoutConstant < 0 || timeouts.WriteTotalTimeoutMultiplier < 0 ||
+        timeouts.WriteTotalTimeoutConstant < 0) {
+        SetComLastError(EINVAL);
+        return -4;
+    }
+    timeouts_ = timeouts;
+
+    pending_.clear();
+    pendingPos_ = 0;
+    if (tcflush(fd, TCIOFLUSH) != 0) {
+        SetComLastError(errno);
+        return -1;
+    }
+    return 0;
+}
+
+bool TComDevice::Read(std::uint8_t* buf, int count, int& got) {
+    got = 0;
+    if (count <= 0) return true;
+    const int fd = Fd(handle_);
+    const auto start = Clock::now();
+    const auto total = start + std::chrono::milliseconds(timeouts_.ReadTotalTimeoutConstant +
+                                                         static_cast<long long>(timeouts_.ReadTotalTimeoutMultiplier) * count);
+    Clock::time_point lastArrival = start;
+    for (;;) {
+        const std::size_t avail = pending_.size() - pendingPos_;
+        if (avail) {
+            const std::size_t take = std::min(avail, static_cast<std::size_t>(count - got));
+            std::memcpy(buf + got, pending_.data() + pendingPos_, take);
+            pendingPos_ += take;
+            got += static_cast<int>(take);
+            if (pendingPos_ == pending_.size()) pending_.clear(), pendingPos_ = 0;
+        }
+        if (got == count) return true;
+
+        const auto now = Clock::now();
+        auto limit = total;
+        if (got > 0 && timeouts_.ReadIntervalTimeout > 0)
+            limit = std::min(limit, lastArrival + std::chrono::milliseconds(timeouts_.ReadIntervalTimeout));
+        if (now >= limit) {
+            SetComLastError(ETIMEDOUT);
+            return true;  // the call worked; fewer bytes came
+        }
+        pollfd p{fd, POLLIN, 0};
+        const timespec ts = Until(limit, now);
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            SetComLastError(errno);
+            return false;
+        }
+        if (r == 0) continue;
+        std::uint8_t chunk[4096];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            pending_.insert(pending_.end(), chunk, chunk + n);
+            lastArrival = Clock::now();
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        SetComLastError(n == 0 ? EIO : errno);  // the other end is gone
+        return false;
+    }
+}
+
+bool TComDevice::Write(const std::uint8_t* buf, int count, int& written) {
+    written = 0;
+    const int fd = Fd(handle_);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(timeouts_.WriteTotalTimeoutConstant +
+                                                 static_cast<long long>(timeouts_.WriteTotalTimeoutMultiplier) * count);
+    while (written < count) {
+        const ssize_t n = ::write(fd, buf + written, static_cast<std::size_t>(count - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            SetComLastError(errno);
+            return false;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            SetComLastError(ETIMEDOUT);
+            return true;  // the call worked; fewer bytes went
+        }
+        pollfd p{fd, POLLOUT, 0};
+        const timespec ts = Until(deadline, now);
+        if (ppoll(&p, 1, &ts, nullptr) < 0 && errno != EINTR) {
+            SetComLastError(errno);
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,61 @@
+// What TComPort needs from the operating system: open a serial device
+// exclusively, set its line, read and write with the port's time-outs. All
+// system calls of the serial port live behind this interface (ComportPosix.cpp
+// on POSIX systems; a Windows implementation goes beside it).
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TComTimeouts {
+    int ReadIntervalTimeout = 0;
+    int ReadTotalTimeoutMultiplier = 0;
+    int ReadTotalTimeoutConstant = 0;
+    int WriteTotalTimeoutMultiplier = 0;
+    int WriteTotalTimeoutConstant = 0;
+};
+
+enum class TComOpenFailure { None, NotFound, Busy };
+
+class TComDevice {
+public:
+    // Opens the device for reading and writing, exclusively. On failure
+    // returns null, says whether the device is missing or refused, and leaves
+    // the system's error for SysErrorText.
+    static std::unique_ptr<TComDevice> Open(const std::string& path, TComOpenFailure& failure);
+    ~TComDevice();
+    TComDevice(const TComDevice&) = delete;
+    TComDevice& operator=(const TComDevice&) = delete;
+
+    // Raw 8-bit line at the speed, no flow control, then purge. 0 on success;
+    // -2 line settings unreadable, -3 not applicable (speed included), -4
+    // time-outs not applicable, -1 the purge failed.
+    int Configure(int speed, const TComTimeouts& timeouts);
+
+    // Windows time-out semantics: a read of n bytes ends after n bytes, after
+    // constant + multiplier·n ms in total, or when more than the interval
+    // passes between two bytes after the first. got/written report the count.
+    // False only when the system call failed; a time-out returns true with
+    // fewer bytes.
+    bool Read(std::uint8_t* buf, int count, int& got);
+    bool Write(const std::uint8_t* buf, int count, int& written);
+
+private:
+    explicit TComDevice(std::intptr_t handle) : handle_(handle) {}
+
+    std::intptr_t handle_;
+    TComTimeouts timeouts_{};
+    // Bytes already taken from the driver but not yet handed to a reader.
+    std::vector<std::uint8_t> pending_;
+    std::size_t pendingPos_ = 0;
+};
+
+// The last system error of the serial port functions (this thread).
+int ComLastError();
+void SetComLastError(int code);
+std::string ComErrorText(int code);
+
+// Target of a symbolic link (relative targets resolved against the link's
+// folder); false when the path is no link.
+bool ComReadLink(const std::string& path, std::string& target);

@@ -1,0 +1,232 @@
+// One conversation with the register: ready frames, the request as one DATA
+// frame, the acknowledgement and the answer frames, with bounded retries.
+#include "app/AppHooks.h"
+#include "app/Dialog.h"
+#include "link/LinkFrames.h"
+#include "link/U_protocolkkm.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+using namespace kkmlink;
+
+namespace {
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+constexpr int kPassLimit = 5;   // a pass after pass 5 is the last (six in all)
+constexpr int kFrameLimit = 10;  // frames in one pass without progress
+
+// The hook lives for one exchange, whichever way it ends.
+struct THookReset {
+    std::function<void(TKKMPacket&, bool&)>& hook;
+    ~THookReset() { hook = nullptr; }
+};
+
+}  // namespace
+
+bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) {
+    THookReset hookReset{OnData};
+    TKKM& kkm = *KKM;
+    answer.Length = 0;
+    std::memset(answer.Data, 0, sizeof answer.Data);
+    if (!kkm.Port) return false;
+    if (!kkm.Port->IsOpen() && !kkm.Port->Open()) return false;
+
+    MT("----- начало синхронизации с ККМ -----", mdFunctional);
+    Pause(10);
+
+    // A request with data is answered only by DATA frames that come after
+    // the register took the request in this call (acknowledged it, or sent
+    // data in place of the acknowledgement).
+    const bool carriesData = request.Length != 0;
+    bool awaiting = false;      // an answer frame is expected
+    bool pending = false;       // the request still has to be acknowledged
+    bool delivered = false;     // a frame went to the hook
+    bool requestTaken = false;  // the register acknowledged the request
+    bool answered = false;      // an answer frame arrived (and was kept)
+    int attempt = 1;
+    int err = lrOk;
+    kkm.LinkState = 2;
+    std::uint8_t frame[MaxBlockData];
+
+    for (;;) {
+        bool retry = false;  // the register said WAIT or BUSY: try again
+        answer.Length = 0;
+        ProcessPendingEvents();
+        if (ApplicationTerminating()) return !carriesData || answered;
+
+        err = SendControl(RDY);
+        if (err != lrOk) {
+            ET("SendKvit:" + ResultText(err), mdFunctional);
+            kkm.LinkState = 2;
+        } else {
+            int j = 0;
+            while (j < kFrameLimit) {
+                std::uint8_t c = 0;
+                err = ReceiveControl(c);
+                if (err != lrOk) {
+                    WT("Sync>WaitKvit:" + ResultText(err), mdFunctional);
+                    kkm.LinkState = 1;
+                    break;
+                }
+                bool more = (c & MORE) != 0;
+
+                if (IsDataFrame(c)) {
+                    int n = 0;
+                    err = ReceiveDataBlock(frame, MaxBlockData, n);
+                    if (err == lrChecksum) {
+                        err = SendControl(REPEAT);
+                        kkm.LinkState = 1;
+                        ++j;
+                        continue;
+                    }
+                    if (err != lrOk) {
+                        ET("WaitData:" + ResultText(err), mdFunctional);
+                        kkm.LinkState = 1;
+                        break;
+                    }
+                    if ((c & 7) != (kkm.RxSeq & 7)) {
+                        WT("WaitData:bad paket number", mdFunctional);
+                        answer.Length = 0;
+                        answered = delivered;
+                        kkm.LinkState = 2;
+                        kkm.RxSeq = 0;
+                        kkm.TxSeq = 0;
+                        err = SendControl(more ? RST : SYN);
+                        Pause(10);
+                        awaiting = true;
+                        ++j;
+                        continue;
+                    }
+                    ProcessPendingEvents();
+                    if (pending) {
+                        ++kkm.TxSeq;  // the DATA frame stands for the acknowledgement
+                        requestTaken = true;
+                    }
+                    pending = false;
+                    if (carriesData && !requestTaken) {
+                        // Left over from an earlier exchange: acknowledge it so the
+                        // register moves on, keep nothing, and send the request in
+                        // the next pass.
+                        WT("WaitData:stale paket", mdFunctional);
+                        ++kkm.RxSeq;
+                        err = SendControl(more ? ACK | MORE : ACK);
+                        awaiting = false;
+                        if (more) {
+                            ++j;
+                            continue;
+                        }
+                        retry = true;
+                        break;
+                    }
+                    if (OnData) {
+                        std::memcpy(answer.Data, frame, static_cast<std::size_t>(n));
+                        answer.Length = n;
+                        OnData(answer, more);
+                        delivered = true;
+                        request.Length = 0;  // never sent again in this call
+                        ++kkm.RxSeq;
+                    } else {
+                        ++kkm.RxSeq;
+                        if (answer.Length + n > static_cast<int>(sizeof answer.Data)) {
+                            Error("слишком много данных", false, true, true);
+                            return false;
+                        }
+                        std::memcpy(answer.Data + answer.Length, frame, static_cast<std::size_t>(n));
+                        answer.Length += n;
+                    }
+                    answered = true;
+                    err = SendControl(more ? ACK | MORE : ACK);
+                    awaiting = more;
+                    j = 1;
+                    attempt = 1;
+                    if (more) {
+                        ++j;
+                        continue;
+                    }
+                    kkm.LinkState = 0;
+                    break;
+                }
+
+                const std::uint8_t k = FrameKind(c);
+                if (awaiting && k != REPEAT && k != SYN)
+                    ET("Во время ожидания данных не должно быть квитанций из ККМ: " + FrameKindText(c), mdFunctional);
+                if (k == REPEAT && awaiting) {
+                    err = SendControl(LastSent);
+                    ++j;
+                    continue;
+                }
+                if (k == REJ) break;
+                if (k == DISC) {
+                    awaiting = false;
+                    break;
+                }
+                if (k == BUSY) {
+                    retry = true;  // what was outstanding stays outstanding
+                    break;
+                }
+                if (k == WAIT || k == RST) {
+                    kkm.LinkState = 3;
+                    retry = (k == WAIT);
+                    break;
+                }
+                if (k == SYN) kkm.RxSeq = kkm.TxSeq = 0;
+                if (k == ACK && pending) {
+                    kkm.LinkState = 0;
+                    ++kkm.TxSeq;
+                    pending = false;
+                    requestTaken = true;
+                    awaiting = true;
+                    if (!flag) break;
+                    ++j;
+                    continue;
+                }
+                if (k == RDY) {
+                    pending = request.Length != 0;
+                    if (!pending) {
+                        kkm.LinkState = 0;
+                        break;
+                    }
+                }
+                if ((k == SYN || k == RDY || k == REPEAT) && pending) {
+                    err = SendDataFrame(request, flag);
+                    if (err != lrOk) {
+                        WT("Syn>Send:" + ResultText(err), mdFunctional);
+                        kkm.LinkState = 1;
+                        break;
+                    }
+                }
+                ++j;
+            }
+            if (j >= kFrameLimit) ET("зацикливание", mdFunctional);
+            if (awaiting || err != lrOk || retry) Pause(50);
+            if (delivered) Pause(350);
+        }
+        const int a = attempt++;
+        if (a <= kPassLimit && (delivered || pending || awaiting || err != lrOk || retry)) continue;
+        break;
+    }
+
+    MT("----- конец синхронизации с ККМ  -----", mdFunctional);
+    Pause(10);
+    const bool result = kkm.LinkState == 0 && !awaiting && !pending && (!carriesData || answered);
+    if (!result) {
+        kkm.Port->Close();
+        kkm.Port->Open();  // purges both directions
+    }
+    return result;
+}
+
+bool TProtocolKKM::CheckAnswer(const TKKMPacket& answer, std::uint8_t expected) {
+    if (answer.Data[2] != 0) {
+        Error(AnswerErrorText(answer.Data[2]), false, true, true);
+        return true;
+    }
+    if (answer.Length != expected) {
+        Error("Не верный размер полученых данных", false, true, true);
+        return true;
+    }
+    return false;
+}
