@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+struct TKKMPacket;
+
 // One kind of journal record. A single instance of each kind serves every
 // record: Parse binds the field views to the record's bytes (nothing copied),
 // ToText reads them.
@@ -157,6 +159,7 @@ const std::string& MagOperName(std::uint8_t code);
 // end of the packet gives a line of its bytes in hexadecimal; TMagazineDecoder
 // completes such a record from the next packet instead.
 std::string DecodeMagazinePacket(const std::uint8_t* data, int length);
+std::string DecodeMagazinePacket(const TKKMPacket& packet);
 
 // Decodes the packets of one journal read in order. A record cut off by the
 // end of a packet is kept and completed with the first journal bytes of the
@@ -167,6 +170,7 @@ public:
     // Appends the source lines the packet completes to out.
     void Feed(const std::uint8_t* data, int length, std::string& out);
     std::string Feed(const std::uint8_t* data, int length);
+    void Feed(const TKKMPacket& packet, std::string& out);
     // End of the journal: a still incomplete record becomes a line of its
     // bytes in hexadecimal (empty text when nothing is pending).
     std::string Flush();

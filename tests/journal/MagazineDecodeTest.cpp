@@ -1,9 +1,11 @@
 #include "journal/U_magazineoperation.h"
 
 #include "journal/JournalRecords.h"
+#include "link/U_protocolkkm.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -155,4 +157,29 @@ TEST(MagazineDecoder, RecordStillIncompleteAtTheEndBecomesAHexLine) {
     EXPECT_EQ(d.Flush(), "B50199\r\n");
     EXPECT_FALSE(d.HasPending());
     EXPECT_EQ(d.Flush(), "");
+}
+
+TEST(MagazineDecode, LinkPacketsDecodeTheirDataBytes) {
+    const TBytes bytes = Cat({Header(), WorkedReceipt()});
+    TKKMPacket packet;
+    std::copy(bytes.begin(), bytes.end(), packet.Data);
+    packet.Length = static_cast<std::int32_t>(bytes.size());
+    EXPECT_EQ(DecodeMagazinePacket(packet), WorkedReceiptLines());
+
+    // Split inside the close record, completed by the next packet.
+    TKKMPacket first, second;
+    const std::size_t cut = bytes.size() - 5;
+    std::copy(bytes.begin(), bytes.begin() + static_cast<long>(cut), first.Data);
+    first.Length = static_cast<std::int32_t>(cut);
+    const TBytes rest = Cat({Header(), TBytes(bytes.begin() + static_cast<long>(cut), bytes.end())});
+    std::copy(rest.begin(), rest.end(), second.Data);
+    second.Length = static_cast<std::int32_t>(rest.size());
+    TMagazineDecoder d;
+    std::string out;
+    d.Feed(first, out);
+    d.Feed(second, out);
+    EXPECT_EQ(out, WorkedReceiptLines());
+
+    packet.Length = -4;  // a broken length reads nothing
+    EXPECT_EQ(DecodeMagazinePacket(packet), "");
 }
