@@ -51,7 +51,10 @@ public:
 
     TMemTable mtProfile{"mtProfile"};      // LN String(20), Name String(30)
     TMemTable mtDepatment{"mtDepatment"};  // Num, Status (kind code), Name(22), NG(1), Price (money), LN(20)
-    TMemTable mtOptions{"mtOptions"};      // num, Value, Captions(180, calc), Diapazon(12, calc), CanNul, Min, Max, LN(20)
+    // num, Value, Captions(180, calc), Diapazon(12, calc), CanNul, Min, Max, LN(20).
+    // mtOptions.DisableControls()/EnableControls() is the mtOptions_ds switch:
+    // the option views hear nothing meanwhile and one reset afterwards.
+    TMemTable mtOptions{"mtOptions"};
     TMemTable mtTax{"mtTax"};              // Num, isDefined, Name(12), Type(12), Percent (float), LN(30)
     TMemTable mtTitle{"mtTitle"};          // Num, Caption(32), LN(20)
     TMemTable mtFooter{"mtFooter"};        // Num, Caption(32), LN(20)
