@@ -242,6 +242,14 @@ TEST_F(TableFixture, FilterShowsOneKeyAndSwitchesOff) {
     t.SetFiltered(true);
     EXPECT_EQ(VisibleNums(), (std::vector<int>{1, 2}));
     EXPECT_EQ(t.CurrentRow(), 0);
+    // Insert under the filter: before the current row in the whole table too.
+    t.Next();  // row 2 of key 5
+    t.Insert();
+    t.SetValue("Num", 7);
+    t.SetValue("LN", "5");
+    t.Post();
+    EXPECT_EQ(VisibleNums(), (std::vector<int>{1, 7, 2}));
+    t.Delete();
     t.SetFilter("LN", "0");
     EXPECT_EQ(VisibleNums(), (std::vector<int>{1, 2}));
     EXPECT_EQ(t.TotalRowCount(), 5);
@@ -249,6 +257,15 @@ TEST_F(TableFixture, FilterShowsOneKeyAndSwitchesOff) {
     EXPECT_TRUE(t.IsEmpty());
     t.SetFiltered(false);
     EXPECT_EQ(VisibleNums(), (std::vector<int>{1, 1, 2, 2, 3}));
+    t.SetFilter("LN", "5");
+    t.SetFiltered(true);
+    t.Last();
+    t.Insert();
+    t.SetValue("Num", 8);
+    t.SetValue("LN", "5");
+    t.Post();
+    t.SetFiltered(false);
+    EXPECT_EQ(VisibleNums(), (std::vector<int>{1, 1, 2, 8, 2, 3}));
 }
 
 TEST_F(TableFixture, RowsPostedUnderAnotherKeyLeaveTheViewAfterTheirPostEvent) {
