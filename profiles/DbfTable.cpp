@@ -76,6 +76,7 @@ void TDbfTable::Reset() {
     fd_ = -1;
     newPath_.clear();
     readOnly_ = replacing_ = false;
+    writeError_.clear();
     fields_.clear();
     offsets_.clear();
     version_ = language_ = 0;
@@ -101,6 +102,7 @@ bool TDbfTable::Open(const std::string& path, const std::vector<TDbfFieldDef>& f
     path_ = path;
     std::string empty, why;
     if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
+    bool created = false;
     for (;;) {
         fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd_ < 0 && NotWritable(errno)) {
@@ -108,20 +110,26 @@ bool TDbfTable::Open(const std::string& path, const std::vector<TDbfFieldDef>& f
             readOnly_ = fd_ >= 0;
         }
         if (fd_ >= 0 || errno != ENOENT) break;
-        // Missing: create it empty; another creator in between means open it.
+        // Missing: create it; another creator in between means open theirs.
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno == EEXIST) continue;
-        if (fd_ < 0) break;
-        int err = 0;
-        if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
-            ::close(fd_);
-            ::unlink(path.c_str());
-            fd_ = -1;
-            return FailSystem("Cannot create table", err);
-        }
-        break;
+        created = fd_ >= 0;
+        if (fd_ >= 0 || errno != EEXIST) break;
     }
     if (fd_ < 0) return FailSystem("Cannot open table", errno);
+    // A new file, or an empty one left by a creation cut short (nothing to
+    // lose), becomes the empty table.
+    struct stat st {};
+    if (!readOnly_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) {
+        int err = 0;
+        if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
+            if (created)
+                ::unlink(path.c_str());
+            else if (::ftruncate(fd_, 0) != 0)
+                err = errno;
+            Discard();
+            return FailSystem("Cannot create table", err);
+        }
+    }
     if (!LoadStructure() || !HasFields(fields)) {
         const std::string why2 = error_;
         Discard();
@@ -192,6 +200,7 @@ bool TDbfTable::Close() {
     bool ok = PostIfModified();
     ok = FlushAppends() && ok;
     if (replacing_) {
+        if (ok && !writeError_.empty()) ok = Fail(writeError_);
         if (ok && ::fsync(fd_) != 0 && errno != EINVAL) ok = FailSystem("Cannot write to", errno);
         if (::close(fd_) != 0 && ok) ok = FailSystem("Cannot write to", errno);
         if (ok && ::rename(newPath_.c_str(), path_.c_str()) != 0) ok = FailSystem("Cannot replace table", errno);
@@ -397,7 +406,10 @@ long long TDbfTable::Count() {
 
 bool TDbfTable::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
     int err = 0;
-    return WriteRaw(fd_, offset, data, size, err) || FailSystem("Cannot write to", err);
+    if (WriteRaw(fd_, offset, data, size, err)) return true;
+    FailSystem("Cannot write to", err);
+    if (writeError_.empty()) writeError_ = error_;
+    return false;
 }
 
 bool TDbfTable::WriteHeaderCount() {

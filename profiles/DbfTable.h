@@ -58,6 +58,7 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     bool IsReadOnly() const { return readOnly_; }
     const std::string& FileName() const { return path_; }
+    // The reason of the last failure, naming the file.
     const std::string& LastError() const { return error_; }
 
     // Structure of the open table.
@@ -93,6 +94,7 @@ public:
     // Physical number (1-based) of the current record; 0 when there is none.
     std::uint32_t RecNo() const { return eof_ ? 0 : current_ + 1; }
     // Live records passing the filter, as written; the position stays.
+    // -1 when the file cannot be read.
     long long Count();
 
     // A new record with every field null becomes current; Post writes it at
@@ -164,6 +166,7 @@ private:
     std::string newPath_;  // CreateReplacing: the file being written
     bool readOnly_ = false;
     bool replacing_ = false;
+    std::string writeError_;  // a replacing table that lost a write is never committed
     mutable std::string error_;
     mutable std::string missingField_;
 
