@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -236,13 +235,12 @@ TEST_F(ModelConfigTest, NumberBeyond32BitsStopsReadingAtThatOption) {
 }
 
 TEST(ShippedModelFiles, DefaultRegisterVersionHasItsOwnDescriptions) {
-    SetDataDir(JoinPath(std::getenv("VORNIK_SOURCE_DIR") ? std::getenv("VORNIK_SOURCE_DIR") : "..", "data"));
+    SetDataDir("");  // the files the build puts beside the program
     TKKMInfo info;
     info.Version = "ver012";
     info.CfgSuffix = "000000";
     ASSERT_TRUE(FileExists(info.ModelConfigPath())) << info.ModelConfigPath();
     EXPECT_TRUE(info.LoadModelConfig());
-    SetDataDir("");
     EXPECT_EQ(info.maxCountDepat, 8);
     EXPECT_EQ(info.maxCountFont, 8);
     EXPECT_EQ(info.maxCountGoods, 200);
@@ -259,12 +257,12 @@ TEST(ShippedModelFiles, DefaultRegisterVersionHasItsOwnDescriptions) {
 }
 
 TEST(ShippedModelFiles, SecondModelAllowsZeroBesidesTheRangeOfOption34) {
-    SetDataDir(JoinPath(std::getenv("VORNIK_SOURCE_DIR") ? std::getenv("VORNIK_SOURCE_DIR") : "..", "data"));
+    SetDataDir("");  // the files the build puts beside the program
     TKKMInfo info;
     info.Version = "R1.025";
     info.CfgSuffix = "000000";
+    ASSERT_TRUE(FileExists(info.ModelConfigPath())) << info.ModelConfigPath();
     EXPECT_TRUE(info.LoadModelConfig());
-    SetDataDir("");
     EXPECT_EQ(info.maxCountDepat, 16);
     EXPECT_EQ(info.maxCountGoods, 1000);
     EXPECT_TRUE(info.Options[33].LeadingZero);
