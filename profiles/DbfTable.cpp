@@ -72,6 +72,27 @@ bool TDbfTable::FailSystem(const std::string& what, int err) const {
     return Fail(what + " " + path_ + ": " + (err ? std::strerror(err) : "the file ended unexpectedly"));
 }
 
+// Nothing thrown below (out of memory, in practice) leaves the layer.
+template <class T, class Op>
+T TDbfTable::Guard(T onFailure, Op&& op) const noexcept {
+    try {
+        return op();
+    } catch (const std::exception& e) {
+        NoteException(e.what());
+    } catch (...) {
+        NoteException("unexpected failure");
+    }
+    return onFailure;
+}
+
+void TDbfTable::NoteException(const char* what) const noexcept {
+    try {
+        error_ = "Table " + path_ + ": " + what;
+    } catch (...) {
+        error_.clear();
+    }
+}
+
 void TDbfTable::Reset() {
     fd_ = -1;
     newPath_.clear();
@@ -97,119 +118,127 @@ void TDbfTable::Reset() {
 // ---- opening and closing ----------------------------------------------------
 
 bool TDbfTable::Open(const std::string& path, const std::vector<TDbfFieldDef>& fields) {
-    Close();
-    Reset();
-    path_ = path;
-    std::string empty, why;
-    if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
-    bool created = false;
-    for (;;) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd_ < 0 && NotWritable(errno)) {
-            fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            readOnly_ = fd_ >= 0;
+    return Guard(false, [&]() -> bool {
+        Close();
+        Reset();
+        path_ = path;
+        std::string empty, why;
+        if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
+        bool created = false;
+        for (;;) {
+            fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd_ < 0 && NotWritable(errno)) {
+                fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                readOnly_ = fd_ >= 0;
+            }
+            if (fd_ >= 0 || errno != ENOENT) break;
+            // Missing: create it; another creator in between means open theirs.
+            fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            created = fd_ >= 0;
+            if (fd_ >= 0 || errno != EEXIST) break;
         }
-        if (fd_ >= 0 || errno != ENOENT) break;
-        // Missing: create it; another creator in between means open theirs.
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created = fd_ >= 0;
-        if (fd_ >= 0 || errno != EEXIST) break;
-    }
-    if (fd_ < 0) return FailSystem("Cannot open table", errno);
-    // A new file, or an empty one left by a creation cut short (nothing to
-    // lose), becomes the empty table.
-    struct stat st {};
-    if (!readOnly_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) {
-        int err = 0;
-        if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
-            if (created)
-                ::unlink(path.c_str());
-            else if (::ftruncate(fd_, 0) != 0)
-                err = errno;
+        if (fd_ < 0) return FailSystem("Cannot open table", errno);
+        // A new file, or an empty one left by a creation cut short (nothing to
+        // lose), becomes the empty table.
+        struct stat st {};
+        if (!readOnly_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) {
+            int err = 0;
+            if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
+                if (created)
+                    ::unlink(path.c_str());
+                else if (::ftruncate(fd_, 0) != 0)
+                    err = errno;
+                Discard();
+                return FailSystem("Cannot create table", err);
+            }
+        }
+        if (!LoadStructure() || !HasFields(fields)) {
+            const std::string why2 = error_;
             Discard();
-            return FailSystem("Cannot create table", err);
+            return Fail(why2);
         }
-    }
-    if (!LoadStructure() || !HasFields(fields)) {
-        const std::string why2 = error_;
-        Discard();
-        return Fail(why2);
-    }
-    return First();
+        return First();
+    });
 }
 
 bool TDbfTable::OpenExisting(const std::string& path, bool readOnly) {
-    Close();
-    Reset();
-    path_ = path;
-    fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0 && (readOnly || NotWritable(errno))) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        readOnly_ = true;
-    }
-    if (fd_ < 0) return FailSystem("Cannot open table", errno);
-    if (!LoadStructure()) {
-        const std::string why = error_;
-        Discard();
-        return Fail(why);
-    }
-    return First();
+    return Guard(false, [&]() -> bool {
+        Close();
+        Reset();
+        path_ = path;
+        fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd_ < 0 && (readOnly || NotWritable(errno))) {
+            fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            readOnly_ = true;
+        }
+        if (fd_ < 0) return FailSystem("Cannot open table", errno);
+        if (!LoadStructure()) {
+            const std::string why = error_;
+            Discard();
+            return Fail(why);
+        }
+        return First();
+    });
 }
 
 bool TDbfTable::CreateReplacing(const std::string& path, const std::vector<TDbfFieldDef>& fields) {
-    Close();
-    Reset();
-    path_ = path;
-    std::string empty, why;
-    if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return Fail("Cannot create table " + path + ": it is a folder");
-    if (exists && ::access(path.c_str(), W_OK) != 0) return FailSystem("Cannot replace table", errno);
-    std::string tmp = path + ".XXXXXX";
-    fd_ = ::mkstemp(tmp.data());
-    if (fd_ < 0) return FailSystem("Cannot create table", errno);
-    newPath_ = tmp;
-    replacing_ = true;
-    mode_t mode = 0;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd_, mode);
-    int err = 0;
-    if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
-        FailSystem("Cannot create table", err);
-        const std::string why2 = error_;
-        Discard();
-        return Fail(why2);
-    }
-    if (!LoadStructure()) {
-        const std::string why2 = error_;
-        Discard();
-        return Fail(why2);
-    }
-    return First();
+    return Guard(false, [&]() -> bool {
+        Close();
+        Reset();
+        path_ = path;
+        std::string empty, why;
+        if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
+        struct stat st {};
+        const bool exists = ::stat(path.c_str(), &st) == 0;
+        if (exists && S_ISDIR(st.st_mode)) return Fail("Cannot create table " + path + ": it is a folder");
+        if (exists && ::access(path.c_str(), W_OK) != 0) return FailSystem("Cannot replace table", errno);
+        std::string tmp = path + ".XXXXXX";
+        fd_ = ::mkstemp(tmp.data());
+        if (fd_ < 0) return FailSystem("Cannot create table", errno);
+        newPath_ = tmp;
+        replacing_ = true;
+        mode_t mode = 0;
+        if (exists) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        ::fchmod(fd_, mode);
+        int err = 0;
+        if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
+            FailSystem("Cannot create table", err);
+            const std::string why2 = error_;
+            Discard();
+            return Fail(why2);
+        }
+        if (!LoadStructure()) {
+            const std::string why2 = error_;
+            Discard();
+            return Fail(why2);
+        }
+        return First();
+    });
 }
 
 bool TDbfTable::Close() {
-    if (!IsOpen()) return true;
-    bool ok = PostIfModified();
-    ok = FlushAppends() && ok;
-    if (replacing_) {
-        if (ok && !writeError_.empty()) ok = Fail(writeError_);
-        if (ok && ::fsync(fd_) != 0 && errno != EINVAL) ok = FailSystem("Cannot write to", errno);
-        if (::close(fd_) != 0 && ok) ok = FailSystem("Cannot write to", errno);
-        if (ok && ::rename(newPath_.c_str(), path_.c_str()) != 0) ok = FailSystem("Cannot replace table", errno);
-        if (!ok) ::unlink(newPath_.c_str());
-    } else if (::close(fd_) != 0 && ok) {
-        ok = FailSystem("Cannot write to", errno);
-    }
-    Reset();
-    return ok;
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return true;
+        bool ok = PostIfModified();
+        ok = FlushAppends() && ok;
+        if (replacing_) {
+            if (ok && !writeError_.empty()) ok = Fail(writeError_);
+            if (ok && ::fsync(fd_) != 0 && errno != EINVAL) ok = FailSystem("Cannot write to", errno);
+            if (::close(fd_) != 0 && ok) ok = FailSystem("Cannot write to", errno);
+            if (ok && ::rename(newPath_.c_str(), path_.c_str()) != 0) ok = FailSystem("Cannot replace table", errno);
+            if (!ok) ::unlink(newPath_.c_str());
+        } else if (::close(fd_) != 0 && ok) {
+            ok = FailSystem("Cannot write to", errno);
+        }
+        Reset();
+        return ok;
+    });
 }
 
 void TDbfTable::Discard() {
@@ -279,15 +308,21 @@ bool TDbfTable::HasField(std::string_view name, char kind) const {
 }
 
 bool TDbfTable::HasFields(const std::vector<TDbfFieldDef>& required) const {
-    for (const auto& f : required)
-        if (!HasField(f.Name, f.Kind))
-            return Fail("Table " + path_ + " has no field " + f.Name + " of kind " + std::string(1, f.Kind));
-    return true;
+    return Guard(false, [&]() -> bool {
+        for (const auto& f : required)
+            if (!HasField(f.Name, f.Kind))
+                return Fail("Table " + path_ + " has no field " + f.Name + " of kind " + std::string(1, f.Kind));
+        return true;
+    });
 }
 
 int TDbfTable::Index(std::string_view name) const {
     const int i = FieldIndex(name);
-    missingField_ = i < 0 ? std::string(name) : std::string();
+    try {
+        missingField_ = i < 0 ? std::string(name) : std::string();
+    } catch (...) {
+        missingField_.clear();
+    }
     return i;
 }
 
@@ -350,56 +385,64 @@ bool TDbfTable::Seek(std::uint32_t from) {
 }
 
 bool TDbfTable::SetFilter(std::vector<TDbfCondition> conditions) {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    bool ok = PostIfModified();
-    filter_.clear();
-    filterBroken_ = false;
-    for (const auto& c : conditions) {
-        const int i = FieldIndex(c.Field);
-        if (i < 0) {
-            filterBroken_ = true;
-            ok = Fail("Table " + path_ + " has no field " + c.Field);
-            continue;
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        bool ok = PostIfModified();
+        filter_.clear();
+        filterBroken_ = false;
+        for (const auto& c : conditions) {
+            const int i = FieldIndex(c.Field);
+            if (i < 0) {
+                filterBroken_ = true;
+                ok = Fail("Table " + path_ + " has no field " + c.Field);
+                continue;
+            }
+            const auto& f = fields_[static_cast<std::size_t>(i)];
+            // The literal as the field would hold it, so that what was written
+            // is found again.
+            std::string bytes = (f.Kind == 'C' || f.Kind == 'D') ? DbfEncodeText(c.Value, f.Width, codePage_) : Utf8ToCp(c.Value, codePage_);
+            filter_.push_back({i, std::string(DbfTrimValue(bytes, f.Kind))});
         }
-        const auto& f = fields_[static_cast<std::size_t>(i)];
-        // The literal as the field would hold it, so that what was written
-        // is found again.
-        std::string bytes = (f.Kind == 'C' || f.Kind == 'D') ? DbfEncodeText(c.Value, f.Width, codePage_) : Utf8ToCp(c.Value, codePage_);
-        filter_.push_back({i, std::string(DbfTrimValue(bytes, f.Kind))});
-    }
-    return First() && ok;
+        return First() && ok;
+    });
 }
 
 void TDbfTable::ClearFilter() {
     if (!IsOpen()) return;
-    PostIfModified();
+    Guard(false, [&] { return PostIfModified(); });
     filter_.clear();
     filterBroken_ = false;
     First();
 }
 
 bool TDbfTable::First() {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    const bool posted = PostIfModified();
-    return Seek(0) && posted;
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        const bool posted = PostIfModified();
+        return Seek(0) && posted;
+    });
 }
 
 bool TDbfTable::Next() {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    const bool posted = PostIfModified();
-    if (eof_) return posted;
-    return Seek(current_ + 1) && posted;
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        const bool posted = PostIfModified();
+        if (eof_) return posted;
+        return Seek(current_ + 1) && posted;
+    });
 }
 
 long long TDbfTable::Count() {
-    if (!IsOpen()) return 0;
-    long long n = 0;
-    for (std::uint32_t i = 0; i < count_; ++i) {
-        const char* p = RecordBytes(i);
-        if (!p) return -1;
-        if (p[0] != '*' && Passes(p)) ++n;
-    }
-    return n;
+    return Guard(-1LL, [&]() -> long long {
+        if (!IsOpen()) return 0;
+        long long n = 0;
+        for (std::uint32_t i = 0; i < count_; ++i) {
+            const char* p = RecordBytes(i);
+            if (!p) return -1;
+            if (p[0] != '*' && Passes(p)) ++n;
+        }
+        return n;
+    });
 }
 
 // ---- writing records ----------------------------------------------------------
@@ -443,7 +486,9 @@ bool TDbfTable::FlushAppends() {
     return false;
 }
 
-bool TDbfTable::Flush() { return !IsOpen() || FlushAppends(); }
+bool TDbfTable::Flush() {
+    return Guard(false, [&] { return !IsOpen() || FlushAppends(); });
+}
 
 bool TDbfTable::PostIfModified() {
     if (!modified_) return true;
@@ -471,20 +516,24 @@ bool TDbfTable::PostIfModified() {
 }
 
 bool TDbfTable::Post() {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    return PostIfModified();
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        return PostIfModified();
+    });
 }
 
 bool TDbfTable::Append() {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    if (readOnly_) return Fail("Cannot write to " + path_ + ": the file is read-only");
-    if (!PostIfModified()) return false;
-    record_.assign(static_cast<std::size_t>(recordSize_), ' ');
-    beforeAppend_ = eof_ ? count_ : current_;
-    current_ = count_;
-    eof_ = false;
-    appending_ = modified_ = true;
-    return true;
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        if (readOnly_) return Fail("Cannot write to " + path_ + ": the file is read-only");
+        if (!PostIfModified()) return false;
+        record_.assign(static_cast<std::size_t>(recordSize_), ' ');
+        beforeAppend_ = eof_ ? count_ : current_;
+        current_ = count_;
+        eof_ = false;
+        appending_ = modified_ = true;
+        return true;
+    });
 }
 
 void TDbfTable::Cancel() {
@@ -495,30 +544,34 @@ void TDbfTable::Cancel() {
         current_ = beforeAppend_;
         eof_ = current_ >= count_;
     }
-    if (eof_) {
-        record_.clear();
-    } else if (const char* p = RecordBytes(current_)) {
-        record_.assign(p, static_cast<std::size_t>(recordSize_));
-    }
+    Guard(false, [&] {
+        if (eof_)
+            record_.clear();
+        else if (const char* p = RecordBytes(current_))
+            record_.assign(p, static_cast<std::size_t>(recordSize_));
+        return true;
+    });
 }
 
 bool TDbfTable::Delete() {
-    if (!IsOpen()) return Fail("Table " + path_ + " is not open");
-    if (appending_) {
+    return Guard(false, [&]() -> bool {
+        if (!IsOpen()) return Fail("Table " + path_ + " is not open");
+        if (appending_) {
+            Cancel();
+            return true;
+        }
+        if (eof_) return Fail("Table " + path_ + " has no current record to delete");
+        if (readOnly_) return Fail("Cannot write to " + path_ + ": the file is read-only");
         Cancel();
-        return true;
-    }
-    if (eof_) return Fail("Table " + path_ + " has no current record to delete");
-    if (readOnly_) return Fail("Cannot write to " + path_ + ": the file is read-only");
-    Cancel();
-    if (current_ >= diskCount_) {
-        appendBuffer_[(current_ - diskCount_) * static_cast<std::size_t>(recordSize_)] = '*';
-    } else {
-        if (!WriteAt(RecordOffset(current_), "*", 1)) return false;
-        if (current_ >= windowFirst_ && current_ < windowFirst_ + windowCount_)
-            window_[(current_ - windowFirst_) * static_cast<std::size_t>(recordSize_)] = '*';
-    }
-    return Seek(current_ + 1);
+        if (current_ >= diskCount_) {
+            appendBuffer_[(current_ - diskCount_) * static_cast<std::size_t>(recordSize_)] = '*';
+        } else {
+            if (!WriteAt(RecordOffset(current_), "*", 1)) return false;
+            if (current_ >= windowFirst_ && current_ < windowFirst_ + windowCount_)
+                window_[(current_ - windowFirst_) * static_cast<std::size_t>(recordSize_)] = '*';
+        }
+        return Seek(current_ + 1);
+    });
 }
 
 // ---- field access -------------------------------------------------------------
@@ -546,30 +599,36 @@ void TDbfTable::PutField(int field, const std::string& bytes) {
 }
 
 std::string TDbfTable::GetText(int field) const {
-    if (!CanRead(field)) return {};
-    if (IsNull(field)) return {};
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    return CpToUtf8(DbfTrimValue(std::string_view(FieldBytes(field), static_cast<std::size_t>(f.Width)), f.Kind), codePage_);
+    return Guard(std::string(), [&]() -> std::string {
+        if (!CanRead(field)) return {};
+        if (IsNull(field)) return {};
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        return CpToUtf8(DbfTrimValue(std::string_view(FieldBytes(field), static_cast<std::size_t>(f.Width)), f.Kind), codePage_);
+    });
 }
 
 std::optional<long long> TDbfTable::GetInteger(int field) const {
-    if (!CanRead(field)) return std::nullopt;
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    if (f.Kind == 'L') {
-        Fail("Field " + f.Name + " of table " + path_ + " is a boolean, not a number");
-        return std::nullopt;
-    }
-    return DbfDecodeInteger(std::string_view(FieldBytes(field), static_cast<std::size_t>(f.Width)));
+    return Guard(std::optional<long long>(), [&]() -> std::optional<long long> {
+        if (!CanRead(field)) return std::nullopt;
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        if (f.Kind == 'L') {
+            Fail("Field " + f.Name + " of table " + path_ + " is a boolean, not a number");
+            return std::nullopt;
+        }
+        return DbfDecodeInteger(std::string_view(FieldBytes(field), static_cast<std::size_t>(f.Width)));
+    });
 }
 
 std::optional<bool> TDbfTable::GetBool(int field) const {
-    if (!CanRead(field)) return std::nullopt;
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    if (f.Kind != 'L') {
-        Fail("Field " + f.Name + " of table " + path_ + " is not a boolean");
-        return std::nullopt;
-    }
-    return DbfDecodeBool(*FieldBytes(field));
+    return Guard(std::optional<bool>(), [&]() -> std::optional<bool> {
+        if (!CanRead(field)) return std::nullopt;
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        if (f.Kind != 'L') {
+            Fail("Field " + f.Name + " of table " + path_ + " is not a boolean");
+            return std::nullopt;
+        }
+        return DbfDecodeBool(*FieldBytes(field));
+    });
 }
 
 bool TDbfTable::IsNull(int field) const {
@@ -580,53 +639,61 @@ bool TDbfTable::IsNull(int field) const {
 }
 
 bool TDbfTable::SetText(int field, std::string_view utf8) {
-    if (!CanWrite(field)) return false;
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    const std::string_view blank = " \t";
-    const bool empty = utf8.find_first_not_of(blank) == std::string_view::npos;
-    switch (f.Kind) {
-        case 'N':
-        case 'F': {
-            if (empty) return SetNull(field);
-            long long v = 0;
-            if (!DbfParseInteger(utf8, v))
-                return Fail("Field " + f.Name + " of table " + path_ + ": \"" + std::string(utf8) + "\" is not a whole number");
-            return SetInteger(field, v);
+    return Guard(false, [&]() -> bool {
+        if (!CanWrite(field)) return false;
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        const std::string_view blank = " \t";
+        const bool empty = utf8.find_first_not_of(blank) == std::string_view::npos;
+        switch (f.Kind) {
+            case 'N':
+            case 'F': {
+                if (empty) return SetNull(field);
+                long long v = 0;
+                if (!DbfParseInteger(utf8, v))
+                    return Fail("Field " + f.Name + " of table " + path_ + ": \"" + std::string(utf8) + "\" is not a whole number");
+                return SetInteger(field, v);
+            }
+            case 'L': {
+                if (empty) return SetNull(field);
+                const char c = utf8[utf8.find_first_not_of(blank)];
+                if (std::strchr("TtYy", c)) return SetBool(field, true);
+                if (std::strchr("FfNn", c)) return SetBool(field, false);
+                return Fail("Field " + f.Name + " of table " + path_ + ": \"" + std::string(utf8) + "\" is not a boolean");
+            }
+            default:
+                PutField(field, DbfEncodeText(utf8, f.Width, codePage_));
+                return true;
         }
-        case 'L': {
-            if (empty) return SetNull(field);
-            const char c = utf8[utf8.find_first_not_of(blank)];
-            if (std::strchr("TtYy", c)) return SetBool(field, true);
-            if (std::strchr("FfNn", c)) return SetBool(field, false);
-            return Fail("Field " + f.Name + " of table " + path_ + ": \"" + std::string(utf8) + "\" is not a boolean");
-        }
-        default:
-            PutField(field, DbfEncodeText(utf8, f.Width, codePage_));
-            return true;
-    }
+    });
 }
 
 bool TDbfTable::SetInteger(int field, long long value) {
-    if (!CanWrite(field)) return false;
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    switch (f.Kind) {
-        case 'N':
-        case 'F': PutField(field, DbfEncodeInteger(value, f.Width, f.Decimals)); return true;
-        case 'L': return Fail("Field " + f.Name + " of table " + path_ + " is a boolean, not a number");
-        default: PutField(field, DbfEncodeText(std::to_string(value), f.Width, codePage_)); return true;
-    }
+    return Guard(false, [&]() -> bool {
+        if (!CanWrite(field)) return false;
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        switch (f.Kind) {
+            case 'N':
+            case 'F': PutField(field, DbfEncodeInteger(value, f.Width, f.Decimals)); return true;
+            case 'L': return Fail("Field " + f.Name + " of table " + path_ + " is a boolean, not a number");
+            default: PutField(field, DbfEncodeText(std::to_string(value), f.Width, codePage_)); return true;
+        }
+    });
 }
 
 bool TDbfTable::SetBool(int field, bool value) {
-    if (!CanWrite(field)) return false;
-    const auto& f = fields_[static_cast<std::size_t>(field)];
-    if (f.Kind != 'L') return Fail("Field " + f.Name + " of table " + path_ + " is not a boolean");
-    PutField(field, value ? "T" : "F");
-    return true;
+    return Guard(false, [&]() -> bool {
+        if (!CanWrite(field)) return false;
+        const auto& f = fields_[static_cast<std::size_t>(field)];
+        if (f.Kind != 'L') return Fail("Field " + f.Name + " of table " + path_ + " is not a boolean");
+        PutField(field, value ? "T" : "F");
+        return true;
+    });
 }
 
 bool TDbfTable::SetNull(int field) {
-    if (!CanWrite(field)) return false;
-    PutField(field, std::string(static_cast<std::size_t>(fields_[static_cast<std::size_t>(field)].Width), ' '));
-    return true;
+    return Guard(false, [&]() -> bool {
+        if (!CanWrite(field)) return false;
+        PutField(field, std::string(static_cast<std::size_t>(fields_[static_cast<std::size_t>(field)].Width), ' '));
+        return true;
+    });
 }

@@ -3,8 +3,9 @@
 //
 // The table has one current record. Setting a field changes the current
 // record in memory; Post writes it (at the end of the file after Append, in
-// place otherwise). Moving (First, Next, Append) and Close post a changed
-// record first. Delete marks the current record deleted at once.
+// place otherwise). Moving (First, Next, Append, a new filter) and Close post
+// a changed record first. Delete marks the current record deleted at once
+// (unposted changes of it are dropped).
 //
 // Nothing is thrown: operations that can fail return false and leave the
 // reason, naming the file, in LastError(). A write that fails leaves the file
@@ -137,6 +138,9 @@ private:
 
     bool Fail(std::string text) const;
     bool FailSystem(const std::string& what, int err) const;
+    template <class T, class Op>
+    T Guard(T onFailure, Op&& op) const noexcept;
+    void NoteException(const char* what) const noexcept;
     // Index of a named field; -1 (and the name kept for the error) if none.
     int Index(std::string_view name) const;
     bool ValidField(int field) const;
