@@ -2,6 +2,7 @@
 
 #include "app/AppHooks.h"
 #include "app/ConfigFile.h"
+#include "app/ConnectionPanel.h"
 #include "app/ConsolePanel.h"
 #include "app/Dialog.h"
 #include "app/MessageBoxForm.h"
@@ -9,6 +10,8 @@
 #include "app/QtText.h"
 #include "app/U_filedirwork.h"
 #include "lang/U_language.h"
+#include "sim/DemoRegister.h"
+#include "settings/SettingsPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,7 +67,9 @@ QPixmap ProductImage() {
 
 }  // namespace
 
-TfmMain::TfmMain(QWidget* parent) : QWidget(parent), boxes_(std::make_unique<TMessageBoxForm>(this)) {
+TfmMain::TfmMain(QWidget* parent)
+    : QWidget(parent), BD(std::make_unique<TBD>()), boxes_(std::make_unique<TMessageBoxForm>(this)) {
+    BD->InfoSource = [this] { return Session.Info(); };
     setObjectName("fmMain");
     resize(786, 561);
     auto* outer = new QVBoxLayout(this);
@@ -84,7 +89,12 @@ TfmMain::TfmMain(QWidget* parent) : QWidget(parent), boxes_(std::make_unique<TMe
     connect(selector_, &TPageSelectorPanel::PageSelected, pages_, &QTabWidget::setCurrentIndex);
     selector_->CanChangePage = [this] { return !Transfer.TransferRunning; };
     SetDialogService(boxes_.get());
+    Session.OnPortOpened = [this] { connection_->ClearBusyMark(); };
+    Session.OnChanged = [this] { connection_->Refresh(); };
+    connect(connection_, &TConnectionPanel::ConnectClicked, this, [this] { Connect(); });
 }
+
+bool TfmMain::Connect() { return Session.Connect(); }
 
 TfmMain::~TfmMain() {
     if (!closed_) FormClose();
@@ -140,6 +150,8 @@ QWidget* TfmMain::BuildLeftColumn() {
     leftColumn_->setSpacing(4);
     selector_ = new TPageSelectorPanel(column);
     leftColumn_->addWidget(selector_);
+    connection_ = new TConnectionPanel(Session, column);
+    leftColumn_->addWidget(connection_);
     leftColumn_->addStretch(1);
     auto* langRow = new QHBoxLayout;
     langRow->addWidget(new QLabel("Язык:", column));
@@ -151,8 +163,7 @@ QWidget* TfmMain::BuildLeftColumn() {
 }
 
 void TfmMain::BuildPages() {
-    auto* settings = new QWidget(pages_);
-    settings->setObjectName("tsSettings");
+    settingsPage_ = new TSettingsPage(Session, *BD, Transfer, pages_);
     auto* goods = new QWidget(pages_);
     goods->setObjectName("tsGoods");
     auto* goodsBox = new QVBoxLayout(goods);
@@ -162,7 +173,7 @@ void TfmMain::BuildPages() {
     goodsBox->addStretch(1);
     auto* journal = new QWidget(pages_);
     journal->setObjectName("tsJournal");
-    pages_->addTab(settings, "Настройка ККМ");
+    pages_->addTab(settingsPage_, "Настройка ККМ");
     pages_->addTab(goods, "Товары и Услуги");
     pages_->addTab(journal, "Электронный журнал");
 }
@@ -181,11 +192,17 @@ void TfmMain::FormCreate() {
     // 2.-3.
     RefreshCaptions();
     Mess(LangStr(0), false, true, true);
-    // 4. Connection panel: network number (the port settings come with the port object).
+    // 4. Connection panel: port list, port settings, network number.
+    if (isDEMO)
+        StartDemoRegister();
+    else
+        connection_->Prepare();
     // 5. Goods exchange file name.
     eBdFile_->setText(Q(ReadExchangeFile()));
     // 6. The profile store's folder; a failure is reported by the store itself.
     ForceDir(JoinPath(CurrentDir(), "bd"));
+    // 7. Font lists of the header and footer page.
+    settingsPage_->FillFontLists();
     // Languages the operator can choose; every run starts with the built-in texts.
     cbLanguage_->blockSignals(true);
     cbLanguage_->clear();
@@ -202,7 +219,11 @@ void TfmMain::FormCreate() {
     AppHooks().Terminating = [this] { return closed_ || QApplication::closingDown(); };
 }
 
-void TfmMain::RefreshCaptions() { setWindowTitle(Q(LangStr(3) + kVersionSuffix)); }
+void TfmMain::RefreshCaptions() {
+    setWindowTitle(Q(LangStr(3) + kVersionSuffix));
+    connection_->RefreshCaptions();
+    settingsPage_->RefreshCaptions();
+}
 
 bool TfmMain::FormCloseQuery() { return true; }
 
@@ -210,8 +231,26 @@ void TfmMain::FormClose() {
     if (closed_) return;
     closed_ = true;
     Mess(LangStr(1), false, true, true);
-    WriteNetNumber(ReadNetNumber());
+    if (demo_) Session.ComPort.SetPortNumber(configuredPort_);
+    connection_->Save();
     WriteExchangeFile(S(eBdFile_->text()));
+    if (demo_) demo_->Stop();
+}
+
+void TfmMain::StartDemoRegister() {
+    connection_->Prepare();
+    configuredPort_ = Session.ComPort.GetPortNumber();
+    demo_ = std::make_unique<TDemoRegister>();
+    std::string error;
+    if (!demo_->Start(Session.ComPort.GetSpeed(), JoinPath(CurrentDir(), "demo-register.json"), error)) {
+        Error("Демонстрационная ККМ не запущена: " + error, true, true, true);
+        demo_.reset();
+        return;
+    }
+    connection_->FillPortList();
+    Session.ComPort.SetPortNumber(demo_->PortNumber());
+    connection_->SelectPort(demo_->PortNumber());
+    Mess("Демонстрационная ККМ на порту COM" + std::to_string(demo_->PortNumber()), false, true, true);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

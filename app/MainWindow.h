@@ -2,6 +2,8 @@
 // page selector and the connection panel, and the page area.
 #pragma once
 #include "app/TransferState.h"
+#include "kkm/RegisterSession.h"
+#include "settings/Unitbd.h"
 
 #include <QWidget>
 
@@ -15,6 +17,9 @@ class QVBoxLayout;
 class TConsolePanel;
 class TPageSelectorPanel;
 class TMessageBoxForm;
+class TConnectionPanel;
+class TSettingsPage;
+class TDemoRegister;
 
 class TfmMain : public QWidget {
     Q_OBJECT
@@ -30,7 +35,13 @@ public:
     // Language-dependent captions from the language table.
     void RefreshCaptions();
 
+    // The register, the working tables and the shared transfer state.
+    TRegisterSession Session;
+    std::unique_ptr<TBD> BD;
     TTransferState Transfer;
+
+    // TfmMain::Connect: connects, or disconnects when connected.
+    bool Connect();
 
     // Controls other parts and the tests reach.
     TConsolePanel* Console() const { return console_; }
@@ -40,6 +51,8 @@ public:
     QLineEdit* eBdFile() const { return eBdFile_; }
     // Room in the left column under the page selector (connection panel).
     QVBoxLayout* LeftColumn() const { return leftColumn_; }
+    TConnectionPanel* ConnectionPanel() const { return connection_; }
+    TSettingsPage* SettingsPage() const { return settingsPage_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,7 +70,12 @@ private:
     QComboBox* cbLanguage_ = nullptr;
     QLineEdit* eBdFile_ = nullptr;
     QVBoxLayout* leftColumn_ = nullptr;
+    TConnectionPanel* connection_ = nullptr;
+    TSettingsPage* settingsPage_ = nullptr;
     int shownPage_ = 0;
     bool closed_ = false;
     std::unique_ptr<TMessageBoxForm> boxes_;
+    std::unique_ptr<TDemoRegister> demo_;
+    int configuredPort_ = 0;  // the settings file's port, kept while the demo register is used
+    void StartDemoRegister();
 };

@@ -5,6 +5,7 @@ bool isAUTONOM = false;
 bool isADMIN = false;
 bool isOKB = false;
 bool isFullFun = false;
+bool isDEMO = false;
 TMessDepth MessDepth = mdUser;
 
 namespace {
@@ -16,7 +17,7 @@ std::string AsciiLower(std::string s) {
 }  // namespace
 
 void ResetSwitches() {
-    isDEBUG = isAUTONOM = isADMIN = isOKB = isFullFun = false;
+    isDEBUG = isAUTONOM = isADMIN = isOKB = isFullFun = isDEMO = false;
     MessDepth = mdUser;
 }
 
@@ -29,6 +30,7 @@ void ParseCommandLine(const std::vector<std::string>& params) {
         else if (s == "admin") isADMIN = true;
         else if (s == "fullfun") isFullFun = true;
         else if (s == "okb") isOKB = true;
+        else if (s == "demo") isDEMO = true;
         else if (s == "mdapplied") MessDepth = mdApplied;
         else if (s == "mdfunctional") MessDepth = mdFunctional;
         else if (s == "mdsystem") MessDepth = mdSystem;

@@ -18,6 +18,8 @@ extern bool isAUTONOM;
 extern bool isADMIN;
 extern bool isOKB;
 extern bool isFullFun;
+// "demo": the configurator starts the register simulator and talks to it.
+extern bool isDEMO;
 extern TMessDepth MessDepth;
 
 // Parses the parameters (without the program name) into the switches above.

@@ -106,7 +106,7 @@ function(vornik_tests)
     gtest_discover_tests(test_${sub}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VORNIK_BIN_DIR=${VORNIK_BIN_DIR};VORNIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()
 

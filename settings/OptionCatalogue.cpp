@@ -27,7 +27,7 @@ void mtOptionsCalcFields(TRecordRef row, const TKKMInfo* info) {
 
 void SetDefaultOptions(TBD& bd) {
     TMemTable& t = bd.mtOptions;
-    const TKKMInfo* info = bd.Info;
+    const TKKMInfo* info = bd.DeviceImage();
     t.DisableControls();
     TBD::ClearRows(t);
     int count = info ? info->GetOptionCount() : 32;

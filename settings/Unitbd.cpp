@@ -301,7 +301,7 @@ void TBD::mtOptionsAfterPost(TMemTable& t) {
     // a row without a key belongs to no profile and changes neither snapshot
 }
 
-void TBD::mtOptionsCalcFields(TRecordRef row) { ::mtOptionsCalcFields(row, Info); }
+void TBD::mtOptionsCalcFields(TRecordRef row) { ::mtOptionsCalcFields(row, DeviceImage()); }
 
 void TBD::mtProfileBeforeScroll(TMemTable&) {
     for (TMemTable* t : {&mtDepatment, &mtOptions, &mtTax, &mtTitle, &mtFooter, &mtCheckFont})

@@ -72,6 +72,10 @@ public:
     // command stored something; set by the front end. Calculated option
     // fields and defaults read it.
     const TKKMInfo* Info = nullptr;
+    // Where the window finds the connected register's image (it appears with
+    // the first read command); when set it wins over Info.
+    std::function<const TKKMInfo*()> InfoSource;
+    const TKKMInfo* DeviceImage() const { return InfoSource ? InfoSource() : Info; }
 
     // Fills the current profile's working rows from the profile store; the
     // profile change calls it when mtOptions shows no rows. Set by the store;
