@@ -10,6 +10,8 @@
 #include "app/QtText.h"
 #include "app/U_filedirwork.h"
 #include "lang/U_language.h"
+#include "goods/GoodsPage.h"
+#include "journal/JournalPage.h"
 #include "sim/DemoRegister.h"
 #include "settings/SettingsPage.h"
 
@@ -96,6 +98,8 @@ TfmMain::TfmMain(QWidget* parent)
 
 bool TfmMain::Connect() { return Session.Connect(); }
 
+QLineEdit* TfmMain::eBdFile() const { return goodsPage_->eBdFile; }
+
 TfmMain::~TfmMain() {
     if (!closed_) FormClose();
     SetConsole(nullptr);
@@ -164,18 +168,11 @@ QWidget* TfmMain::BuildLeftColumn() {
 
 void TfmMain::BuildPages() {
     settingsPage_ = new TSettingsPage(Session, *BD, Transfer, pages_);
-    auto* goods = new QWidget(pages_);
-    goods->setObjectName("tsGoods");
-    auto* goodsBox = new QVBoxLayout(goods);
-    eBdFile_ = new QLineEdit(goods);
-    eBdFile_->setObjectName("eBdFile");
-    goodsBox->addWidget(eBdFile_);
-    goodsBox->addStretch(1);
-    auto* journal = new QWidget(pages_);
-    journal->setObjectName("tsJournal");
+    goodsPage_ = new TGoodsPage(Session, *BD, Transfer, pages_);
+    journalPage_ = new TJournalPage(Session, Transfer, pages_);
     pages_->addTab(settingsPage_, "Настройка ККМ");
-    pages_->addTab(goods, "Товары и Услуги");
-    pages_->addTab(journal, "Электронный журнал");
+    pages_->addTab(goodsPage_, "Товары и Услуги");
+    pages_->addTab(journalPage_, "Электронный журнал");
 }
 
 void TfmMain::FormCreate() {
@@ -198,7 +195,7 @@ void TfmMain::FormCreate() {
     else
         connection_->Prepare();
     // 5. Goods exchange file name.
-    eBdFile_->setText(Q(ReadExchangeFile()));
+    goodsPage_->eBdFile->setText(Q(ReadExchangeFile()));
     // 6. The profile store's folder; a failure is reported by the store itself.
     ForceDir(JoinPath(CurrentDir(), "bd"));
     // 7. Font lists of the header and footer page.
@@ -233,7 +230,7 @@ void TfmMain::FormClose() {
     Mess(LangStr(1), false, true, true);
     if (demo_) Session.ComPort.SetPortNumber(configuredPort_);
     connection_->Save();
-    WriteExchangeFile(S(eBdFile_->text()));
+    WriteExchangeFile(S(goodsPage_->eBdFile->text()));
     if (demo_) demo_->Stop();
 }
 

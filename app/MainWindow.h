@@ -20,6 +20,8 @@ class TMessageBoxForm;
 class TConnectionPanel;
 class TSettingsPage;
 class TDemoRegister;
+class TGoodsPage;
+class TJournalPage;
 
 class TfmMain : public QWidget {
     Q_OBJECT
@@ -48,11 +50,13 @@ public:
     QTabWidget* MainPageControl() const { return pages_; }
     TPageSelectorPanel* PageSelector() const { return selector_; }
     QComboBox* LanguageSelector() const { return cbLanguage_; }
-    QLineEdit* eBdFile() const { return eBdFile_; }
+    QLineEdit* eBdFile() const;
     // Room in the left column under the page selector (connection panel).
     QVBoxLayout* LeftColumn() const { return leftColumn_; }
     TConnectionPanel* ConnectionPanel() const { return connection_; }
     TSettingsPage* SettingsPage() const { return settingsPage_; }
+    TGoodsPage* GoodsPage() const { return goodsPage_; }
+    TJournalPage* JournalPage() const { return journalPage_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,10 +72,11 @@ private:
     TPageSelectorPanel* selector_ = nullptr;
     QTabWidget* pages_ = nullptr;
     QComboBox* cbLanguage_ = nullptr;
-    QLineEdit* eBdFile_ = nullptr;
     QVBoxLayout* leftColumn_ = nullptr;
     TConnectionPanel* connection_ = nullptr;
     TSettingsPage* settingsPage_ = nullptr;
+    TGoodsPage* goodsPage_ = nullptr;
+    TJournalPage* journalPage_ = nullptr;
     int shownPage_ = 0;
     bool closed_ = false;
     std::unique_ptr<TMessageBoxForm> boxes_;
