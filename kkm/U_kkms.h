@@ -27,7 +27,8 @@ struct TOptionsInfo {
 };
 
 struct TDepRec {
-    std::string Status;  // language string 45 "Товар", 46 "Услуга" or 47 "Закрыто"
+    std::uint8_t Kind = 0xA3;  // the register's code: 0xA1 goods, 0xA2 service, anything else closed
+    std::string Status;  // language string 45 "Товар", 46 "Услуга" or 47 "Закрыто", for display
     std::string Name;    // up to 22 characters
     std::string NG;      // tax group "A".."E", "@" for the register's 0, "0" when closed
     double Price = 0;    // roubles
