@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 TRegisterSimulator::TRegisterSimulator(TSimOptions options) : options_(std::move(options)) {}
@@ -67,6 +68,9 @@ bool TRegisterSimulator::Stop() {
 }
 
 void TRegisterSimulator::Run() {
+    // Pacing sleeps to the microsecond; the default slack of 50 us a sleep
+    // would add up to a slower line than the one simulated.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     TSimLink link(line_, faults_, recorder_, [this](const TSimRequest& r) { return Execute(r); });
     {
         std::lock_guard<std::mutex> lock(mutex_);
