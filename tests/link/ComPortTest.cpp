@@ -16,14 +16,6 @@ long long MsSince(Clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
 }
 
-// Runs the test body with the working directory set to a fresh folder.
-struct TInFolder {
-    TTempDir Dir;
-    std::string Old = CurrentDir();
-    TInFolder() { EXPECT_EQ(chdir(Dir.Path.c_str()), 0); }
-    ~TInFolder() { (void)!chdir(Old.c_str()); }
-};
-
 }  // namespace
 
 TEST(ComPort, SpeedAndPortNumberAcceptOnlyValidValues) {

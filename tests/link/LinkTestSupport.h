@@ -41,6 +41,14 @@ struct TTempDir {
     }
 };
 
+// Runs the test body with the working directory set to a fresh folder.
+struct TInFolder {
+    TTempDir Dir;
+    std::string Old = CurrentDir();
+    TInFolder() { EXPECT_EQ(chdir(Dir.Path.c_str()), 0); }
+    ~TInFolder() { (void)!chdir(Old.c_str()); }
+};
+
 // Sends the message functions' log to a file of its own and resets the
 // switches before and after the test.
 class TLogCapture {

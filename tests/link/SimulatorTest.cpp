@@ -139,9 +139,7 @@ TEST(SimProgram, PortLinkLetsTheConfiguratorTalkToIt) {
     const char* binDir = std::getenv("VORNIK_BIN_DIR");
     const std::string sim = JoinPath(binDir ? binDir : ProgramDir(), "vornik-sim");
     ASSERT_TRUE(FileExists(sim)) << sim;
-    TTempDir dir;
-    const std::string old = CurrentDir();
-    ASSERT_EQ(chdir(dir.Path.c_str()), 0);
+    TInFolder here;
 
     int out[2];
     ASSERT_EQ(pipe(out), 0);
@@ -178,7 +176,6 @@ TEST(SimProgram, PortLinkLetsTheConfiguratorTalkToIt) {
     std::string state, frames;
     ReadFileBytes("register.json", state);
     ReadFileBytes("frames.log", frames);
-    (void)!chdir(old.c_str());
 
     EXPECT_TRUE(ok);
     EXPECT_EQ(ans.Length, 44);
