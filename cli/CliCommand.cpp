@@ -1,0 +1,299 @@
+#include "cli/CliCommand.h"
+
+#include "app/Dialog.h"
+#include "app/ProjectsVars.h"
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+std::vector<TCliCommand>& Table() {
+    static std::vector<TCliCommand> table;
+    return table;
+}
+
+// The message functions' console: every line as plain text on standard
+// error (error lines of the commands always; the link's trace lines with
+// --trace, which raises the message depth).
+class TErrConsole : public IConsole {
+public:
+    explicit TErrConsole(std::ostream& err) : err_(err) {}
+    int LineCount() const override { return 0; }
+    void DeleteFirstLine() override {}
+    void Reset() override {}
+    void AddLine(const std::string& markedLine) override {
+        std::string text;
+        for (const auto& run : ParseConsoleMarkup(markedLine)) {
+            if (run.hasColor && run.color == C_Error && run.text.rfind("Error:", 0) == 0) ++errors_;
+            text += run.text;
+        }
+        err_ << text << '\n';
+        err_.flush();
+    }
+    int Errors() const { return errors_; }
+
+private:
+    std::ostream& err_;
+    int errors_ = 0;
+};
+
+TErrConsole* g_console = nullptr;
+
+std::string LinkStateText(int state) {
+    switch (state) {
+        case 1: return "a frame was lost or damaged";
+        case 3: return "the register answered WAIT or RST";
+        default: return "no usable answer";
+    }
+}
+
+bool ParseInt(const std::string& text, int& out) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    out = std::stoi(text);
+    return true;
+}
+
+std::string CommandLine(const TCliCommand& c) { return c.Name + (c.Args.empty() ? "" : " " + c.Args); }
+
+void GeneralHelp(std::ostream& out) {
+    out << "Usage: vornik-cli [options] COMMAND [ARGS]\n"
+           "Reads and writes the settings of a cash register over its serial line.\n"
+           "\n"
+           "Options (anywhere on the line):\n"
+           "  --port N        the register on port N (1..256): the link ports/COM<N> of the\n"
+           "                  working directory when there is one (vornik-sim --com N makes\n"
+           "                  it), else /dev/ttyS<N-1> (1-32), /dev/ttyUSB<N-33> (33-64),\n"
+           "                  /dev/ttyACM<N-65> (65-96)\n"
+           "  --device PATH   the register on this serial device (a pseudo-terminal too)\n"
+           "  --speed BAUD    line speed, 19200 unless given\n"
+           "  --net N         the register's network number 1..98, 1 unless given\n"
+           "  --trace         every frame of the link on standard error\n"
+           "  --json          reading commands print JSON instead of text\n"
+           "  --help          this text; after a command, that command's help\n"
+           "\n"
+           "Commands:\n";
+    std::size_t width = 0;
+    for (const auto& c : CliCommands()) width = std::max(width, CommandLine(c).size());
+    for (const auto& c : CliCommands())
+        out << "  " << CommandLine(c) << std::string(width + 2 - CommandLine(c).size(), ' ') << c.Summary << "\n";
+    out << "\n"
+           "Writing commands read the data back and say whether the register kept it.\n"
+           "Exit status: 0 done; 1 the register refused or the link failed (the reason on\n"
+           "standard error); 2 the command line or an input file is wrong.\n";
+}
+
+void CommandHelp(const TCliCommand& c, std::ostream& out) {
+    out << "Usage: vornik-cli [options] " << CommandLine(c) << "\n" << c.Summary << "\n";
+    if (!c.Help.empty()) out << "\n" << c.Help;
+    if (c.NeedsRegister) out << "\nThe register is given with --port N or --device PATH (see vornik-cli --help).\n";
+}
+
+// The command whose name is the longest run of leading words; null for none.
+const TCliCommand* FindCommand(const std::vector<std::string>& words, std::size_t& used) {
+    const TCliCommand* best = nullptr;
+    used = 0;
+    for (const auto& c : CliCommands()) {
+        std::istringstream name(c.Name);
+        std::string w;
+        std::size_t n = 0;
+        bool match = true;
+        while (name >> w) {
+            if (n >= words.size() || words[n] != w) {
+                match = false;
+                break;
+            }
+            ++n;
+        }
+        if (match && n > used) {
+            best = &c;
+            used = n;
+        }
+    }
+    return best;
+}
+
+// Commands whose name starts with the word ("options" for "options get").
+std::vector<const TCliCommand*> Group(const std::string& word) {
+    std::vector<const TCliCommand*> out;
+    for (const auto& c : CliCommands())
+        if (c.Name.rfind(word + " ", 0) == 0) out.push_back(&c);
+    return out;
+}
+
+}  // namespace
+
+void AddCliCommand(TCliCommand command) { Table().push_back(std::move(command)); }
+
+const std::vector<TCliCommand>& CliCommands() {
+    if (Table().empty()) AddCliCommands();
+    return Table();
+}
+
+TCliContext::TCliContext(TCliOptions options, std::ostream& out, std::ostream& err)
+    : Options(std::move(options)), Out(out), Err(err) {
+    KKM.Port = &Port;
+    KKM.NetNumber = static_cast<std::uint8_t>(Options.Net);
+    Link.KKM = &KKM;
+}
+
+TCliContext::~TCliContext() { Port.Close(); }
+
+bool TCliContext::OpenPort() {
+    if (!Options.Device.empty()) Port.SetDevicePath(Options.Device);
+    else Port.SetPortNumber(Options.Port);
+    Port.SetSpeed(Options.Speed);
+    const int before = ErrorLines();
+    if (Port.Open()) return true;
+    if (ErrorLines() > before) return false;  // the port said why
+    const std::string device = Port.DeviceName();
+    Err << "vornik-cli: cannot open " << (device.empty() ? "port " + std::to_string(Options.Port) : device) << ": "
+        << SysErrorText() << "\n";
+    return false;
+}
+
+TKKMInfo& TCliContext::Info() {
+    if (!KKM.Info) KKM.Info = std::make_shared<TKKMInfo>();
+    return *KKM.Info;
+}
+
+int TCliContext::ErrorLines() const { return g_console ? g_console->Errors() : 0; }
+
+bool TCliContext::Finish(bool ok, int errorsBefore, const std::string& what) {
+    if (ok) return true;
+    if (ErrorLines() > errorsBefore)
+        Err << "vornik-cli: " << what << " failed\n";
+    else
+        Err << "vornik-cli: " << what << " failed: " << LinkStateText(KKM.LinkState) << " from the register on "
+            << Port.DeviceName() << "\n";
+    return false;
+}
+
+bool TCliContext::Do(bool (TProtocolKKM::*command)(), const std::string& what) {
+    const int before = ErrorLines();
+    return Finish((Link.*command)(), before, what);
+}
+
+bool TCliContext::Do(bool (TProtocolKKM::*command)(int), int n, const std::string& what) {
+    const int before = ErrorLines();
+    return Finish((Link.*command)(n), before, what);
+}
+
+int TCliContext::Usage(const std::string& text) {
+    Err << "vornik-cli: " << text << "\n";
+    return CliUsage;
+}
+
+int TCliContext::Fail(const std::string& text) {
+    Err << "vornik-cli: " << text << "\n";
+    return CliFailed;
+}
+
+void TCliContext::PrintJson(const nlohmann::json& doc) {
+    Out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    TCliOptions options;
+    std::vector<std::string> words;
+    bool portGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            value = a.substr(a.find('=') + 1);
+            a = a.substr(0, a.find('='));
+            hasValue = true;
+        }
+        const auto take = [&](std::string& v) {
+            if (hasValue) {
+                v = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) return false;
+            v = args[++i];
+            return true;
+        };
+        const auto bad = [&](const std::string& why) {
+            err << "vornik-cli: " << a << " " << why << "\nTry vornik-cli --help.\n";
+            return CliUsage;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            options.Help = true;
+        } else if (a == "--trace") {
+            options.Trace = true;
+        } else if (a == "--json") {
+            options.Json = true;
+        } else if (a == "--port") {
+            if (!take(v) || !ParseInt(v, options.Port) || options.Port < 1 || options.Port > 256)
+                return bad("takes a port number 1..256");
+            portGiven = true;
+        } else if (a == "--device") {
+            if (!take(options.Device) || options.Device.empty()) return bad("takes a device path");
+            portGiven = true;
+        } else if (a == "--speed") {
+            if (!take(v) || !ParseInt(v, options.Speed) || !IsValidSpeed(options.Speed))
+                return bad("takes a line speed: 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000");
+        } else if (a == "--net") {
+            if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
+                return bad("takes a network number 1..98");
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            return bad("is not an option of vornik-cli");
+        } else {
+            words.push_back(args[i]);
+        }
+    }
+
+    if (words.empty()) {
+        GeneralHelp(options.Help ? out : err);
+        return options.Help ? CliOk : CliUsage;
+    }
+    std::size_t used = 0;
+    const TCliCommand* command = FindCommand(words, used);
+    if (!command) {
+        const auto group = Group(words[0]);
+        std::ostream& where = options.Help && !group.empty() ? out : err;
+        if (group.empty()) {
+            err << "vornik-cli: unknown command \"" << words[0] << "\"\nTry vornik-cli --help.\n";
+            return CliUsage;
+        }
+        where << (options.Help ? "" : "vornik-cli: \"" + words[0] + "\" needs one of:\n");
+        for (const auto* c : group) where << "  vornik-cli " << CommandLine(*c) << "  " << c->Summary << "\n";
+        return options.Help ? CliOk : CliUsage;
+    }
+    if (options.Help) {
+        CommandHelp(*command, out);
+        return CliOk;
+    }
+
+    TCliContext ctx(options, out, err);
+    ctx.Args.assign(words.begin() + static_cast<long>(used), words.end());
+    const auto count = static_cast<int>(ctx.Args.size());
+    if (count < command->MinArgs || (command->MaxArgs >= 0 && count > command->MaxArgs)) {
+        err << "vornik-cli: " << command->Name << (count < command->MinArgs ? ": arguments missing" : ": too many arguments")
+            << "\nUsage: vornik-cli [options] " << CommandLine(*command) << "\n";
+        return CliUsage;
+    }
+    TErrConsole console(err);
+    g_console = &console;
+    SetConsole(&console);
+    isAUTONOM = true;
+    if (options.Trace) MessDepth = mdFunctional;
+    struct TRestore {
+        ~TRestore() {
+            SetConsole(nullptr);
+            g_console = nullptr;
+        }
+    } restore;
+
+    if (command->NeedsRegister) {
+        if (!portGiven) return ctx.Usage("no register given: use --port N or --device PATH");
+        if (!ctx.OpenPort()) return CliFailed;
+    }
+    return command->Run(ctx);
+}

@@ -1,0 +1,93 @@
+// The command-line tool's frame: global options, the table of subcommands,
+// the register the subcommands talk to, and the rules of output and exit
+// status. A subcommand lives in a file of its own and adds itself to the
+// table with AddCliCommand from the function CliCommandList.cpp calls.
+#pragma once
+#include "kkm/U_kkms.h"
+#include "link/U_protocolkkm.h"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// Exit status.
+constexpr int CliOk = 0;
+constexpr int CliFailed = 1;  // the register refused, or the link failed
+constexpr int CliUsage = 2;   // the command line or an input file is wrong
+
+struct TCliOptions {
+    int Port = 0;            // --port N
+    std::string Device;      // --device PATH
+    int Speed = 19200;       // --speed BAUD
+    int Net = 1;             // --net N
+    bool Trace = false;      // --trace
+    bool Json = false;       // --json
+    bool Help = false;       // --help
+};
+
+class TCliContext;
+
+struct TCliCommand {
+    std::string Name;      // words, "options get"
+    std::string Args;      // argument synopsis, "N=V ..."
+    std::string Summary;   // one line for the command list
+    std::string Help;      // the rest of the --help text
+    bool NeedsRegister = true;
+    int MinArgs = 0;   // words after the name
+    int MaxArgs = 0;   // -1: any number
+    std::function<int(TCliContext&)> Run;
+};
+
+void AddCliCommand(TCliCommand command);
+const std::vector<TCliCommand>& CliCommands();
+
+class TCliContext {
+public:
+    TCliContext(TCliOptions options, std::ostream& out, std::ostream& err);
+    ~TCliContext();
+    TCliContext(const TCliContext&) = delete;
+    TCliContext& operator=(const TCliContext&) = delete;
+
+    TCliOptions Options;
+    std::vector<std::string> Args;  // the words after the command's name
+    std::ostream& Out;
+    std::ostream& Err;
+
+    TComPort Port;
+    TKKM KKM;
+    TProtocolKKM Link;
+
+    // Sets up and opens the port; false after saying why.
+    bool OpenPort();
+    // The register's device image (created when missing).
+    TKKMInfo& Info();
+
+    // Runs one register command. On failure prints "vornik-cli: <what>
+    // failed" after the register's own text, or, when the register said
+    // nothing, what the link saw. The result is the command's.
+    bool Do(bool (TProtocolKKM::*command)(), const std::string& what);
+    bool Do(bool (TProtocolKKM::*command)(int), int n, const std::string& what);
+
+    // A usage error: the text on standard error, status 2.
+    int Usage(const std::string& text);
+    // A failure the tool finds itself: the text on standard error, status 1.
+    int Fail(const std::string& text);
+    // Prints the document (with --json).
+    void PrintJson(const nlohmann::json& doc);
+
+    // Error lines the message functions have written since the start.
+    int ErrorLines() const;
+
+private:
+    bool Finish(bool ok, int errorsBefore, const std::string& what);
+};
+
+// The whole tool: parses args (without the program name) and runs the
+// subcommand. Returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Registers the subcommands of each command file (CliCommandList.cpp).
+void AddCliCommands();
