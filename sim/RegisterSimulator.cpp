@@ -71,7 +71,7 @@ void TRegisterSimulator::Run() {
     // Pacing sleeps to the microsecond; the default slack of 50 us a sleep
     // would add up to a slower line than the one simulated.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    TSimLink link(line_, faults_, recorder_, [this](const TSimRequest& r) { return Execute(r); });
+    TSimLink link(line_, faults_, recorder_, [this](const TSimRequest& r, bool more) { return Execute(r, more); });
     {
         std::lock_guard<std::mutex> lock(mutex_);
         link.SetNetNumber(state_.NetNumber);
@@ -87,14 +87,14 @@ void TRegisterSimulator::Run() {
     }
 }
 
-TSimFrames TRegisterSimulator::Execute(const TSimRequest& request) {
+TSimFrames TRegisterSimulator::Execute(const TSimRequest& request, bool continuation) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!prepared_.empty()) {
         TSimFrames frames = std::move(prepared_.front());
         prepared_.pop_front();
         return frames;
     }
-    return commands_.Handle(state_, request);
+    return commands_.Handle(state_, request, continuation);
 }
 
 bool TRegisterSimulator::AddFault(const std::string& spec, std::string& error) {
@@ -130,6 +130,11 @@ void TRegisterSimulator::PrepareStream(int count, std::size_t size) {
 }
 
 void TRegisterSimulator::RegisterCommand(std::uint8_t code, TSimCommandHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    commands_.Register(code, std::move(handler));
+}
+
+void TRegisterSimulator::RegisterCommand(std::uint8_t code, TSimStreamHandler handler) {
     std::lock_guard<std::mutex> lock(mutex_);
     commands_.Register(code, std::move(handler));
 }

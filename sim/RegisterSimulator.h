@@ -63,6 +63,7 @@ public:
 
     // Adds or replaces a command (before or while running).
     void RegisterCommand(std::uint8_t code, TSimCommandHandler handler);
+    void RegisterCommand(std::uint8_t code, TSimStreamHandler handler);
 
     TSimState State() const;
     void SetState(const TSimState& state);
@@ -73,7 +74,7 @@ public:
 
 private:
     void Run();
-    TSimFrames Execute(const TSimRequest& request);
+    TSimFrames Execute(const TSimRequest& request, bool continuation);
     bool MakeComLink(std::string& error);
     void RemoveComLink();
 

@@ -1,6 +1,7 @@
 #include "sim/SimCommands.h"
 
 #include "app/TextCodec.h"
+#include "sim/SimRegisterCommands.h"
 
 #include <algorithm>
 
@@ -45,15 +46,22 @@ TSimFrames SplitSimFrames(const std::vector<std::uint8_t>& bytes, std::size_t fr
 }
 
 TSimCommands::TSimCommands() {
-    for (const auto& c : kBuiltIn) handlers_[c.Code] = c.Handler;
+    for (const auto& c : kBuiltIn) Register(c.Code, c.Handler);
+    AddSimRegisterCommands(*this);
 }
 
-void TSimCommands::Register(std::uint8_t code, TSimCommandHandler handler) { handlers_[code] = std::move(handler); }
+void TSimCommands::Register(std::uint8_t code, TSimCommandHandler handler) {
+    handlers_[code] = [h = std::move(handler)](TSimState& state, const TSimRequest& request, bool) {
+        return h(state, request);
+    };
+}
 
-TSimFrames TSimCommands::Handle(TSimState& state, const TSimRequest& request) const {
+void TSimCommands::Register(std::uint8_t code, TSimStreamHandler handler) { handlers_[code] = std::move(handler); }
+
+TSimFrames TSimCommands::Handle(TSimState& state, const TSimRequest& request, bool continuation) const {
     if (request.size() < 2 || request[0] != 0x01)
         return {SimAnswerHead(request.size() >= 2 ? request[1] : 0, SimBadFormat)};
     const auto it = handlers_.find(request[1]);
     if (it == handlers_.end()) return {SimAnswerHead(request[1], SimUnknownCommand)};
-    return it->second(state, request);
+    return it->second(state, request, continuation);
 }

@@ -1,6 +1,7 @@
 // The register's command set: a request (01, command code, parameters) in,
 // the answer's DATA frames out. Each command is one handler in the table of
-// SimCommands.cpp; adding a command touches nothing of the link.
+// SimCommands.cpp (identity) or SimRegisterCommands.cpp (everything else);
+// adding a command touches nothing of the link.
 #pragma once
 #include "sim/SimState.h"
 
@@ -13,6 +14,10 @@
 using TSimFrames = std::vector<std::vector<std::uint8_t>>;
 using TSimRequest = std::vector<std::uint8_t>;
 using TSimCommandHandler = std::function<TSimFrames(TSimState& state, const TSimRequest& request)>;
+// A handler that also sees the continuation flag of the request's DATA frame
+// (the register tells a single goods read from the whole-table read by it).
+using TSimStreamHandler =
+    std::function<TSimFrames(TSimState& state, const TSimRequest& request, bool continuation)>;
 
 // Register result codes the simulator answers with.
 constexpr std::uint8_t SimOk = 0;
@@ -24,10 +29,11 @@ public:
     TSimCommands();  // the built-in commands
     // Adds or replaces the handler of a command code.
     void Register(std::uint8_t code, TSimCommandHandler handler);
-    TSimFrames Handle(TSimState& state, const TSimRequest& request) const;
+    void Register(std::uint8_t code, TSimStreamHandler handler);
+    TSimFrames Handle(TSimState& state, const TSimRequest& request, bool continuation = true) const;
 
 private:
-    std::map<std::uint8_t, TSimCommandHandler> handlers_;
+    std::map<std::uint8_t, TSimStreamHandler> handlers_;
 };
 
 // Helpers for handlers.

@@ -204,7 +204,7 @@ void TSimLink::OnRequest(std::uint8_t c, const std::vector<std::uint8_t>& data) 
     rxSeq_ = static_cast<std::uint8_t>(seq + 1);
     lastAccepted_ = seq;
     lastRequest_ = data;
-    if (frames.empty()) frames = execute_(data);
+    if (frames.empty()) frames = execute_(data, (c & MORE) != 0);
     answer_ = std::move(frames);
     next_ = 0;
     started_ = unacked_ = false;

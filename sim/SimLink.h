@@ -16,7 +16,8 @@
 class TSimLink {
 public:
     using Clock = TSimLine::Clock;
-    using TExecute = std::function<TSimFrames(const TSimRequest&)>;
+    // The request and the continuation flag of its DATA frame.
+    using TExecute = std::function<TSimFrames(const TSimRequest&, bool continuation)>;
 
     TSimLink(TSimLine& line, TSimFaultPlan& faults, TSimRecorder& recorder, TExecute execute)
         : line_(line), faults_(faults), recorder_(recorder), execute_(std::move(execute)) {}

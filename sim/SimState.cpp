@@ -57,6 +57,7 @@ json TSimState::ToJson() const {
                        {"version", Identity.Version},
                        {"mode", Identity.Mode}};
     doc["link"] = {{"netNumber", NetNumber}};
+    Register.ToJson(doc);
     return doc;
 }
 
@@ -79,9 +80,11 @@ bool TSimState::FromJson(const json& doc, std::string& error) {
         next.Identity.Mode = static_cast<std::uint8_t>(mode);
     }
     if (link && !ReadInt(*link, "netNumber", 1, 98, next.NetNumber, error, "link")) return false;
+    if (!next.Register.FromJson(doc, error)) return false;
     next.Other = doc;
     next.Other.erase("identity");
     next.Other.erase("link");
+    for (const auto& name : TSimRegister::SectionNames()) next.Other.erase(name);
     *this = std::move(next);
     return true;
 }

@@ -2,6 +2,8 @@
 // part of the register is a section of the file; sections this build does not
 // know are kept as they were, so a newer file survives an older simulator.
 #pragma once
+#include "sim/SimRegister.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -17,6 +19,7 @@ struct TSimIdentity {
 struct TSimState {
     TSimIdentity Identity;
     int NetNumber = 1;  // 1..98
+    TSimRegister Register = TSimRegister::Default();  // settings, goods, journal
     nlohmann::json Other = nlohmann::json::object();  // sections not known here
 
     nlohmann::json ToJson() const;
