@@ -1,0 +1,448 @@
+// The goods exchange file: export and import of the goods table, checked on
+// the file's bytes and against files written by other software.
+#include "goods/GoodsExchange.h"
+
+#include "goods/GoodsTransfer.h"
+#include "kkm/RegisterSession.h"
+#include "app/TransferState.h"
+#include "link/LinkTestSupport.h"
+#include "profiles/DbfTable.h"
+#include "profiles/DbfTestFiles.h"
+#include "settings/Unitbd.h"
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace {
+
+using F = TDbfFieldDef;
+
+// Limits the size of files the process may write, while it lives.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+struct GoodsExchange : ::testing::Test {
+    linktest::TLogCapture log;
+    TDbfScratch dir;
+    TRegisterSession session;
+    TBD bd;
+    TTransferState transfer;
+    TGoodsTransfer goods{session, bd, transfer};
+    TGoodsExchange exchange{goods};
+    TMemTable& t = bd.mtTOBAP;
+
+    void SetUp() override {
+        SetRegionalDecimalSeparator(',');
+        exchange.TableDir = dir.Path();
+    }
+    void TearDown() override { SetRegionalDecimalSeparator('\0'); }
+
+    void Row(int code, const std::string& name, const TFieldValue& price, const TFieldValue& count = TFieldValue{}) {
+        t.Append();
+        t.SetValue("Code", code);
+        t.SetValue("Type", 170);
+        t.SetValue("Name", name);
+        t.SetValue("NG", 1);
+        t.SetValue("Price", price);
+        t.SetValue("Section", 2);
+        t.SetValue("Vesovoy", 1);
+        t.SetValue("Shtrih", "4600000000001");
+        t.SetValue("isBlock", true);
+        t.SetValue("Count", count);
+        t.Post();
+    }
+    std::vector<int> Codes() {
+        std::vector<int> out;
+        for (int r = 0; r < t.RecordCount(); ++r) out.push_back(t.VisibleValue(r, 0).AsInteger());
+        return out;
+    }
+    // A goods file of n records with codes 1..n, made by the table layer.
+    std::string GoodsFile(const std::string& name, int n, std::vector<TDbfFieldDef> fields = GoodsFileFields()) {
+        const std::string path = dir.File(name);
+        TDbfTable f;
+        EXPECT_TRUE(f.CreateReplacing(path, fields)) << f.LastError();
+        for (int i = 1; i <= n; ++i) {
+            f.Append();
+            f.SetInteger("CODE", i);
+            f.SetText("NAME", "товар " + std::to_string(i));
+            f.SetText("PRICE", "1,5");
+        }
+        EXPECT_TRUE(f.Close()) << f.LastError();
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST(GoodsNumberText, GeneralDecimalTextWithTheSeparator) {
+    EXPECT_EQ(GoodsNumberText(TCurrency::FromDouble(12.5), ','), "12,5");
+    EXPECT_EQ(GoodsNumberText(TCurrency::FromDouble(12.5), '.'), "12.5");
+    EXPECT_EQ(GoodsNumberText(TCurrency::FromInteger(7), ','), "7");
+    EXPECT_EQ(GoodsNumberText(TCurrency::FromDouble(-0.05), ','), "-0,05");
+    EXPECT_EQ(GoodsNumberText(TCurrency::FromDouble(1.5), ','), "1,5");
+    EXPECT_EQ(GoodsNumberText(TCurrency{1234567890123456}, '.'), "123456789012.346");  // 15 significant digits
+
+    for (const char* text : {"1,5", "1.5", " 1.5 ", "+1,5", "1.50000", "15e-1"})
+        EXPECT_EQ(GoodsNumberFromText(text), TCurrency::FromDouble(1.5)) << text;
+    EXPECT_EQ(GoodsNumberFromText("-3"), TCurrency::FromInteger(-3));
+    EXPECT_EQ(GoodsNumberFromText("1.23456"), TCurrency{12346});
+    for (const char* text : {"", "  ", "abc", "1,2,3", "1 000", "12р", "nan", "1e300"})
+        EXPECT_FALSE(GoodsNumberFromText(text)) << text;
+}
+
+TEST_F(GoodsExchange, AnEmptyTableExportsTheTenFieldsAndNoRecords) {
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    EXPECT_TRUE(log.Has("Данные записаны в DBF файл"));
+    const std::string bytes = FileBytes(dir.File("goods.dbf"));
+    ASSERT_EQ(bytes.size(), 354u);
+    EXPECT_EQ(bytes.substr(8, 4), Le16(353) + Le16(139));
+    const std::vector<TExpectedField> expected = {{"CODE", 'N', 9},    {"TYPE", 'N', 9},    {"NAME", 'C', 32},   {"NG", 'N', 9},
+                                                  {"PRICE", 'C', 20},  {"SECTION", 'N', 9}, {"VESOVOY", 'N', 9}, {"SHTRIH", 'C', 20},
+                                                  {"ISBLOCK", 'L', 1}, {"COUNT", 'C', 20}};
+    EXPECT_EQ(bytes.substr(32, 353 - 32), ExpectedHeader(expected, 0, TodayBytes()).substr(32));
+    EXPECT_EQ(bytes.back(), '\x1A');
+}
+
+TEST_F(GoodsExchange, RowsTravelThereAndBack) {
+    Row(12, "Хлеб", TCurrency::FromDouble(12.5), TCurrency::FromDouble(1.5));
+    Row(999999, "Сыр «Российский» 45% весовой, кг", TCurrency::FromInteger(7));
+    t.Append();  // a row of nothing but a code
+    t.SetValue("Code", 3);
+    t.Post();
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+
+    // The first record as the file format lays it out.
+    const std::string bytes = FileBytes(dir.File("goods.dbf"));
+    ASSERT_EQ(bytes.size(), 353u + 3 * 139 + 1);
+    const std::string record = bytes.substr(353, 139);
+    EXPECT_EQ(record.substr(0, 10), "        12");
+    EXPECT_EQ(record.substr(10, 9), "      170");
+    EXPECT_EQ(record.substr(19, 32), Utf8ToCp1251("Хлеб") + std::string(28, ' '));
+    EXPECT_EQ(record.substr(60, 20), "12,5" + std::string(16, ' '));
+    EXPECT_EQ(record.substr(80, 18), "        2        1");
+    EXPECT_EQ(record.substr(98, 20), "4600000000001" + std::string(7, ' '));
+    EXPECT_EQ(record.substr(118, 1), "T");
+    EXPECT_EQ(record.substr(119, 20), "1,5" + std::string(17, ' '));
+    const std::string third = bytes.substr(353 + 2 * 139, 139);
+    // Empty cells are blank fields; isBlock starts false in a new row.
+    EXPECT_EQ(third.substr(10), std::string(108, ' ') + "F" + std::string(20, ' '));
+
+    t.EmptyTable();
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("goods.dbf"));
+    EXPECT_TRUE(log.Has("Данные считаны из DBF файла"));
+    EXPECT_EQ(Codes(), (std::vector<int>{12, 999999, 3}));
+    t.First();
+    EXPECT_EQ(t.AsString("Name"), "Хлеб");
+    EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(12.5));
+    EXPECT_EQ(t.DisplayText(0, t.FieldIndex("Count")), "1.500");
+    EXPECT_EQ(t.AsString("Shtrih"), "4600000000001");
+    EXPECT_TRUE(t.AsBoolean("isBlock"));
+    t.Next();
+    EXPECT_EQ(t.AsString("Name"), "Сыр «Российский» 45% весовой, кг");
+    EXPECT_TRUE(t.IsNull("Count"));
+    t.Next();
+    for (const char* field : {"Type", "Name", "NG", "Price", "Section", "Vesovoy", "Shtrih", "Count"})
+        EXPECT_TRUE(t.IsNull(field)) << field;
+    EXPECT_EQ(t.Value("isBlock"), TFieldValue(false));
+}
+
+TEST_F(GoodsExchange, ABlankPriceStaysEmptyAndAPointSeparatorIsWrittenAsSuch) {
+    SetRegionalDecimalSeparator('.');
+    Row(1, "без цены", TFieldValue{}, TCurrency::FromDouble(1.5));
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    TDbfTable f;
+    ASSERT_TRUE(f.OpenExisting(dir.File("goods.dbf")));
+    ASSERT_TRUE(f.First());
+    EXPECT_TRUE(f.IsNull("PRICE"));
+    EXPECT_EQ(f.GetText("COUNT"), "1.5");
+    f.Close();
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("goods.dbf"));
+    t.First();
+    EXPECT_TRUE(t.IsNull("Price"));
+    EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromDouble(1.5));
+}
+
+TEST_F(GoodsExchange, ExportingTwiceKeepsOnlyTheSecondTable) {
+    for (int i = 1; i <= 5; ++i) Row(i, "первый", 1);
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    t.EmptyTable();
+    Row(77, "второй", 2);
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    TDbfTable f;
+    ASSERT_TRUE(f.OpenExisting(dir.File("goods.dbf")));
+    EXPECT_EQ(f.Count(), 1);
+    ASSERT_TRUE(f.First());
+    EXPECT_EQ(f.GetInteger("CODE"), 77);
+}
+
+TEST_F(GoodsExchange, ARowBeingEditedIsExportedAsEdited) {
+    Row(1, "старое", 1);
+    t.Edit();
+    t.SetValue("Name", "новое");
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    EXPECT_EQ(t.State(), TDataSetState::Browse);
+    TDbfTable f;
+    ASSERT_TRUE(f.OpenExisting(dir.File("goods.dbf")));
+    ASSERT_TRUE(f.First());
+    EXPECT_EQ(f.GetText("NAME"), "новое");
+}
+
+TEST_F(GoodsExchange, AFailedExportLeavesThePreviousFile) {
+    Row(1, "прежний", 1);
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    const std::string before = FileBytes(dir.File("goods.dbf"));
+    t.EmptyTable();
+    for (int i = 1; i <= 3000; ++i) Row(i, "новый", 1);
+    bool saved = true;
+    {
+        TFileSizeLimit limit(64 * 1024);  // room for a few hundred records only
+        saved = exchange.bSaveTOBAPtoDBFClick("goods.dbf");
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(log.Has("Не удалось создать DBF файл"));
+    EXPECT_EQ(log.Count("Данные записаны в DBF файл"), 1);
+    EXPECT_EQ(FileBytes(dir.File("goods.dbf")), before);
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 1);
+
+    // A folder that does not exist cannot take the file.
+    EXPECT_FALSE(exchange.bSaveTOBAPtoDBFClick(dir.File("нет/goods.dbf")));
+    EXPECT_EQ(log.Count("Не удалось создать DBF файл"), 2);
+}
+
+TEST_F(GoodsExchange, ImportTakesAtMostTheLimit) {
+    GoodsFile("many.dbf", 2100);
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("many.dbf"));  // no register connected: 2000
+    EXPECT_EQ(t.RecordCount(), 2000);
+    EXPECT_EQ(Codes().back(), 2000);
+    EXPECT_TRUE(log.Has("Данные считаны из DBF файла"));
+
+    // A register whose model file gives no capacity holds 100.
+    session.KKM.Info = std::make_shared<TKKMInfo>();
+    EXPECT_EQ(exchange.ImportLimit(), 100);
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("many.dbf"));
+    EXPECT_EQ(t.RecordCount(), 100);
+    session.KKM.Info->maxCountGoods = 1000;
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("many.dbf"));
+    EXPECT_EQ(t.RecordCount(), 1000);
+}
+
+TEST_F(GoodsExchange, ImportReplacesTheWholeTableAlsoWithAnEmptyFile) {
+    Row(1, "было", 1);
+    Row(2, "было", 1);
+    GoodsFile("empty.dbf", 0);
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("empty.dbf"));
+    EXPECT_EQ(t.RecordCount(), 0);
+}
+
+TEST_F(GoodsExchange, FieldsAreFoundByNameWhateverTheirOrderAndExtraFieldsAreIgnored) {
+    const std::vector<TDbfFieldDef> shuffled = {F::Text("COUNT", 20),  F::Text("EXTRA", 5),   F::Boolean("ISBLOCK"), F::Text("SHTRIH", 13),
+                                                F::Integer("VESOVOY"), F::Integer("SECTION"), F::Text("PRICE", 12),  F::Integer("NG"),
+                                                F::Text("NAME", 40),   F::Integer("TYPE"),    F::Integer("CODE"),    F::Integer("MORE")};
+    const std::string path = dir.File("other.dbf");
+    {
+        TDbfTable f;
+        ASSERT_TRUE(f.CreateReplacing(path, shuffled));
+        f.Append();
+        f.SetInteger("CODE", 15), f.SetInteger("TYPE", 165), f.SetText("NAME", std::string(40, 'n')), f.SetInteger("NG", 3);
+        f.SetText("PRICE", "99,99"), f.SetInteger("SECTION", 4), f.SetInteger("VESOVOY", 2), f.SetText("SHTRIH", "123");
+        f.SetBool("ISBLOCK", false), f.SetText("COUNT", "0,001"), f.SetText("EXTRA", "xx"), f.SetInteger("MORE", 5);
+        ASSERT_TRUE(f.Close());
+    }
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick(path));
+    ASSERT_EQ(t.RecordCount(), 1);
+    t.First();
+    EXPECT_EQ(t.AsInteger("Code"), 15);
+    EXPECT_EQ(t.AsInteger("Type"), 165);
+    EXPECT_EQ(t.AsString("Name"), std::string(32, 'n'));  // cut to the table's width
+    EXPECT_EQ(t.AsInteger("NG"), 3);
+    EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(99.99));
+    EXPECT_EQ(t.AsInteger("Section"), 4);
+    EXPECT_EQ(t.AsInteger("Vesovoy"), 2);
+    EXPECT_EQ(t.AsString("Shtrih"), "123");
+    EXPECT_FALSE(t.IsNull("isBlock"));
+    EXPECT_FALSE(t.AsBoolean("isBlock"));
+    EXPECT_EQ(t.AsCurrency("Count"), TCurrency{10});
+}
+
+TEST_F(GoodsExchange, FilesThatCannotBeOpenedLeaveTheTableAsItWas) {
+    Row(1, "было", 1);
+    Row(2, "было", 1);
+    auto without = [](const std::string& name) {
+        std::vector<TDbfFieldDef> out;
+        for (const auto& f : GoodsFileFields())
+            if (f.Name != name) out.push_back(f);
+        return out;
+    };
+    auto withKind = [](const std::string& name, TDbfFieldDef def) {
+        std::vector<TDbfFieldDef> out = GoodsFileFields();
+        for (auto& f : out)
+            if (f.Name == name) f = def;
+        return out;
+    };
+    GoodsFile("good.dbf", 3);
+    const std::string good = FileBytes(dir.File("good.dbf"));
+    PutFileBytes(dir.File("truncated.dbf"), good.substr(0, good.size() - 50));
+    std::string version = good;
+    version[0] = '\x7F';
+    PutFileBytes(dir.File("version.dbf"), version);
+    std::string header = good;
+    header[10] = static_cast<char>(140);  // record size that does not match the fields
+    PutFileBytes(dir.File("sizes.dbf"), header);
+    PutFileBytes(dir.File("text.dbf"), "CODE;NAME\r\n1;Хлеб\r\n");
+    PutFileBytes(dir.File("zero.dbf"), "");
+    GoodsFile("nocount.dbf", 3, without("COUNT"));
+    GoodsFile("numprice.dbf", 0, withKind("PRICE", F::Integer("PRICE")));
+    GoodsFile("textcode.dbf", 0, withKind("CODE", F::Text("CODE", 9)));
+
+    int n = 0;
+    for (const char* name : {"missing.dbf", "truncated.dbf", "version.dbf", "sizes.dbf", "text.dbf", "zero.dbf", "nocount.dbf",
+                             "numprice.dbf", "textcode.dbf"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick(name));
+        EXPECT_EQ(log.Count("Не удалось открыть DBF файл"), ++n);
+        EXPECT_EQ(Codes(), (std::vector<int>{1, 2}));
+    }
+    EXPECT_EQ(FileBytes(dir.File("zero.dbf")), "");  // never repaired by an import
+}
+
+TEST_F(GoodsExchange, ANumberThatCannotBeReadStopsTheImportNamingRecordAndField) {
+    Row(1, "было", 1);
+    const std::string path = GoodsFile("bad.dbf", 4);
+    {
+        TDbfTable f;
+        ASSERT_TRUE(f.OpenExisting(path));
+        ASSERT_TRUE(f.First() && f.Next() && f.Next());
+        f.SetText("COUNT", "два");
+        ASSERT_TRUE(f.Close());
+    }
+    EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick("bad.dbf"));
+    EXPECT_TRUE(log.Has("Запись 3 файла " + path + ": поле COUNT \"два\" не число; товары не изменены"));
+    EXPECT_FALSE(log.Has("Данные считаны из DBF файла"));
+    EXPECT_EQ(Codes(), (std::vector<int>{1}));
+
+    // A code wider than the table's integer.
+    const std::string wide = dir.File("wide.dbf");
+    {
+        std::vector<TDbfFieldDef> fields = GoodsFileFields();
+        fields[0] = TDbfFieldDef{"CODE", 'N', 12, 0};
+        TDbfTable f;
+        ASSERT_TRUE(f.CreateReplacing(wide, fields));
+        f.Append();
+        f.SetInteger("CODE", 99999999999LL);
+        ASSERT_TRUE(f.Close());
+    }
+    EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick(wide));
+    EXPECT_TRUE(log.Has("Запись 1 файла " + wide + ": поле CODE \"99999999999\""));
+    EXPECT_EQ(Codes(), (std::vector<int>{1}));
+}
+
+TEST_F(GoodsExchange, ANameWithAFolderMakesItTheFolderOfLaterNames) {
+    TDbfScratch other;
+    Row(1, "x", 1);
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick(other.File("a.dbf")));
+    EXPECT_EQ(exchange.TableDir, other.Path());
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("b.dbf"));
+    EXPECT_TRUE(std::filesystem::exists(other.File("b.dbf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("b.dbf")));
+    EXPECT_EQ(exchange.TablePath("c.dbf"), other.File("c.dbf"));
+}
+
+TEST_F(GoodsExchange, DuringATransferTheButtonsOnlyAskItToStop) {
+    Row(1, "x", 1);
+    transfer.TransferRunning = true;
+    EXPECT_FALSE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    EXPECT_TRUE(transfer.StopRequested);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("goods.dbf")));
+    transfer.StopRequested = false;
+    GoodsFile("goods.dbf", 5);
+    EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick("goods.dbf"));
+    EXPECT_TRUE(transfer.StopRequested);
+    EXPECT_EQ(Codes(), (std::vector<int>{1}));
+}
+
+// ---- files of other software (the python3 dbf module) -----------------------
+
+TEST_F(GoodsExchange, FilesWrittenByAnotherDbaseToolAreImported) {
+    SKIP_WITHOUT_PYTHON_DBF();
+    bool ok = false;
+    const std::string out = RunPython(dir, R"(
+import dbf
+spec = 'code N(9,0); type N(9,0); name C(32); ng N(9,0); price C(20); section N(9,0); vesovoy N(9,0); shtrih C(20); isblock L; count C(20)'
+for name, cp in [('g1251.dbf', 'cp1251'), ('g866.dbf', 'cp866')]:
+    t = dbf.Table(')" + dir.Path() + R"(/' + name, spec, codepage=cp, dbf_type='db3')
+    t.open(dbf.READ_WRITE)
+    t.append((1, 170, 'Хлеб "Бородинский"', 1, '45,9', 2, 1, '4607001234560', True, '1,5'))
+    t.append((2, 165, 'Доставка', 0, '100', 0, 0, '', False, ''))
+    t.close()
+t = dbf.Table(')" + dir.Path() + R"(/mixed.dbf', 'note C(10); count C(20); code N(12,0); price C(20); name C(40); isblock L; type N(3,0); vesovoy N(1,0); shtrih C(20); ng N(2,0); section N(3,0)', codepage='cp1251', dbf_type='db3')
+t.open(dbf.READ_WRITE)
+t.append(('заметка', '2', 5, '7.25', 'Молоко', False, 170, 2, '', 3, 1))
+t.close()
+)", ok);
+    ASSERT_TRUE(ok) << out;
+    for (const char* name : {"g1251.dbf", "g866.dbf"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick(name));
+        ASSERT_EQ(t.RecordCount(), 2);
+        t.First();
+        EXPECT_EQ(t.AsInteger("Code"), 1);
+        EXPECT_EQ(t.AsString("Name"), "Хлеб \"Бородинский\"");
+        EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(45.9));
+        EXPECT_EQ(t.AsString("Shtrih"), "4607001234560");
+        EXPECT_TRUE(t.AsBoolean("isBlock"));
+        EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromDouble(1.5));
+        t.Next();
+        EXPECT_EQ(t.AsString("Name"), "Доставка");
+        EXPECT_EQ(t.AsInteger("Type"), 165);
+        EXPECT_TRUE(t.IsNull("Count"));
+    }
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("mixed.dbf"));
+    ASSERT_EQ(t.RecordCount(), 1);
+    t.First();
+    EXPECT_EQ(t.AsInteger("Code"), 5);
+    EXPECT_EQ(t.AsString("Name"), "Молоко");
+    EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(7.25));
+    EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromInteger(2));
+    EXPECT_EQ(t.AsInteger("Vesovoy"), 2);
+}
+
+TEST_F(GoodsExchange, AnotherDbaseToolReadsTheExport) {
+    SKIP_WITHOUT_PYTHON_DBF();
+    Row(12, "Хлеб «Бородинский»", TCurrency::FromDouble(45.9), TCurrency::FromDouble(1.5));
+    Row(13, "Соль", TFieldValue{});
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.dbf"));
+    bool ok = false;
+    const std::string out = RunPython(dir, R"(
+import dbf
+t = dbf.Table(')" + dir.File("goods.dbf") + R"(')
+t.open(dbf.READ_ONLY)
+print(t.codepage.name, len(t))
+for r in t:
+    print('%s|%s|%s|%s|%s|%s|%s' % (r.code, r.type, r.name.rstrip(), r.price.rstrip(), r.shtrih.rstrip(), r.isblock, r.count.rstrip()))
+t.close()
+)", ok);
+    ASSERT_TRUE(ok) << out;
+    EXPECT_EQ(out,
+              "cp1251 2\n"
+              "12|170|Хлеб «Бородинский»|45,9|4600000000001|True|1,5\n"
+              "13|170|Соль||4600000000001|True|\n");
+}
