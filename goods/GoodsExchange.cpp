@@ -6,27 +6,17 @@
 #include "goods/GoodsTransfer.h"
 #include "kkm/RegisterSession.h"
 #include "profiles/DbfTable.h"
+#include "profiles/ProfileTexts.h"
 #include "settings/MemTable.h"
 #include "settings/Unitbd.h"
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cmath>
-#include <locale>
 
 namespace {
 
 char g_separator = '\0';  // '\0': not learned yet
-
-char LearnSeparator() {
-    try {
-        const char c = std::use_facet<std::numpunct<char>>(std::locale("")).decimal_point();
-        return c == ',' ? ',' : '.';
-    } catch (...) {
-        return '.';  // the environment names a locale this system does not have
-    }
-}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -57,39 +47,25 @@ std::vector<TFieldPair> PairFields(const TDbfTable& file, const TMemTable& goods
 // ------------------------------------------------------------ number texts
 
 char RegionalDecimalSeparator() {
-    if (g_separator == '\0') g_separator = LearnSeparator();
+    if (g_separator == '\0') g_separator = LocaleDecimalSeparator();
     return g_separator;
 }
 
 void SetRegionalDecimalSeparator(char separator) { g_separator = separator; }
 
 std::string GoodsNumberText(TCurrency value, char separator) {
-    std::string text = value.ToString();
     int digits = 0;
-    for (char c : text) digits += c >= '0' && c <= '9';
-    if (digits > kMaxSignificant) {
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, value.ToDouble(), std::chars_format::general, kMaxSignificant);
-        text.assign(buf, r.ptr);
-    }
-    for (char& c : text)
-        if (c == '.') c = separator;
-    return text;
+    for (char c : value.ToString()) digits += c >= '0' && c <= '9';
+    return digits > kMaxSignificant ? GeneralNumberText(value.ToDouble(), separator) : CurrencyText(value, separator);
 }
 
 std::optional<TCurrency> GoodsNumberFromText(std::string_view text) {
     text = TrimBlanks(text);
-    if (text.empty()) return std::nullopt;
     if (auto exact = TCurrency::Parse(text)) return exact;
     // More decimals than a price holds, or an exponent: rounded to 4 decimals.
-    std::string t(text.front() == '+' ? text.substr(1) : text);
-    for (char& c : t)
-        if (c == ',') c = '.';
-    double v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || !std::isfinite(v) || std::fabs(v) > kMaxAmount)
-        return std::nullopt;
-    return TCurrency::FromDouble(v);
+    const auto v = ParseStoredNumber(text);
+    if (!v || !std::isfinite(*v) || std::fabs(*v) > kMaxAmount) return std::nullopt;
+    return TCurrency::FromDouble(*v);
 }
 
 const std::vector<TDbfFieldDef>& GoodsFileFields() {
