@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr qint64 kShowEveryMs = 200;
+
 QPlainTextEdit* NewMemo(QWidget* parent, const char* name, int pixelSize) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(name);
@@ -90,13 +92,28 @@ void TJournalPage::SaveLines(const QPlainTextEdit* memo) {
 }
 
 void TJournalPage::ClearMagazine() {
+    pendingSource_.clear();
+    pendingText_.clear();
+    sinceShown_.invalidate();
     MemoMagazine->clear();
     MemoMagazineSource->clear();
 }
 
 void TJournalPage::AddMagazineLines(const std::string& source, const std::string& text) {
-    MemoMagazineSource->appendPlainText(AppendableText(source));
-    MemoMagazine->appendPlainText(AppendableText(text));
+    pendingSource_ += source;
+    pendingText_ += text;
+    if (!sinceShown_.isValid() || sinceShown_.elapsed() >= kShowEveryMs) ShowPendingLines();
+}
+
+void TJournalPage::EndMagazine() { ShowPendingLines(); }
+
+void TJournalPage::ShowPendingLines() {
+    sinceShown_.start();
+    if (pendingSource_.empty() && pendingText_.empty()) return;
+    MemoMagazineSource->appendPlainText(AppendableText(pendingSource_));
+    MemoMagazine->appendPlainText(AppendableText(pendingText_));
+    pendingSource_.clear();
+    pendingText_.clear();
 }
 
 void TJournalPage::SetReadCaption(const std::string& caption) { bLoadMagazineFromKKM->setText(Q(caption)); }

@@ -3,17 +3,19 @@
 #pragma once
 #include "journal/JournalReader.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 class QPlainTextEdit;
 class QPushButton;
 class TRegisterSession;
 struct TTransferState;
 
-class TJournalPage : public QWidget, private IMagazineView {
+class TJournalPage : public QWidget, public IMagazineView {
     Q_OBJECT
 public:
     TJournalPage(TRegisterSession& session, TTransferState& transfer, QWidget* parent = nullptr);
@@ -35,11 +37,21 @@ public:
     // The read as the link sees it (for driving the page without the link).
     TMagazineReader& Reader() { return reader_; }
 
-private:
+    // What a read delivers.
     void ClearMagazine() override;
     void AddMagazineLines(const std::string& source, const std::string& text) override;
+    void EndMagazine() override;
     void SetReadCaption(const std::string& caption) override;
+
+private:
     void SaveLines(const QPlainTextEdit* memo);
+    // Moves the lines received since the last time into the text areas.
+    void ShowPendingLines();
 
     TMagazineReader reader_;
+    // Every append to a shown text area costs a layout of its own, so lines
+    // received in quick succession are added a few times a second at most.
+    std::string pendingSource_;
+    std::string pendingText_;
+    QElapsedTimer sinceShown_;
 };

@@ -68,6 +68,7 @@ TMagazineReadResult TMagazineReader::Read() {
 void TMagazineReader::Finish() {
     session_.Protocol.OnData = nullptr;
     decoder_.Reset();
+    view_.EndMagazine();
     view_.SetReadCaption(MagazineReadCaptionAgain);
     transfer_.End();
     HideWait();

@@ -26,6 +26,8 @@ public:
     // The lines of one packet: the source lines and the receipt text of each,
     // every source line and every operation's text ended by CR LF.
     virtual void AddMagazineLines(const std::string& source, const std::string& text) = 0;
+    // The read has ended (in every outcome): everything added must show now.
+    virtual void EndMagazine() {}
     // The read button's caption.
     virtual void SetReadCaption(const std::string&) {}
 };

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace {
 
 struct TSaveRig {
@@ -61,17 +59,16 @@ TEST(MagazineFile, AFileThatCannotBeWrittenIsNamedAndTheOldOneKept) {
     EXPECT_FALSE(SaveMagazineFile(notAFolder + "/journal.txt", "B5;2;2500"));
     EXPECT_NE(rig.Log().find(notAFolder + "/journal.txt: Not a directory"), std::string::npos);
     EXPECT_EQ(ReadBytes(notAFolder), "x");
+}
 
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    const std::string folder = rig.dir.File("locked");
-    ASSERT_TRUE(ForceDir(folder));
-    const std::string kept = folder + "/journal.txt";
+TEST(MagazineFile, AFailedReplaceKeepsTheOldFile) {
+    TSaveRig rig;
+    const std::string kept = rig.dir.File("journal.txt");
     WriteBytes(kept, "old\r\n");
-    ::chmod(folder.c_str(), 0555);
+    ASSERT_TRUE(ForceDir(kept + ".tmp"));  // the new file cannot be made beside it
     EXPECT_FALSE(SaveMagazineFile(kept, "new"));
-    ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(ReadBytes(kept), "old\r\n");
-    EXPECT_NE(rig.Log().find("Не удалось записать файл " + kept + ": Permission denied"), std::string::npos);
+    EXPECT_NE(rig.Log().find("Не удалось записать файл " + kept + ": Is a directory"), std::string::npos);
 }
 
 TEST(MagazineFile, LoadingGivesUtf8AndNamesAMissingFile) {
