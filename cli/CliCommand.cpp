@@ -4,6 +4,7 @@
 #include "app/ProjectsVars.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <sstream>
 
@@ -16,7 +17,8 @@ std::vector<TCliCommand>& Table() {
 
 // The message functions' console: every line as plain text on standard
 // error (error lines of the commands always; the link's trace lines with
-// --trace, which raises the message depth).
+// --trace, which raises the message depth). Only the colour tags the message
+// functions put in are taken out, so a trace's "<-" stays as it is.
 class TErrConsole : public IConsole {
 public:
     explicit TErrConsole(std::ostream& err) : err_(err) {}
@@ -24,28 +26,40 @@ public:
     void DeleteFirstLine() override {}
     void Reset() override {}
     void AddLine(const std::string& markedLine) override {
-        std::string text;
-        for (const auto& run : ParseConsoleMarkup(markedLine)) {
-            if (run.hasColor && run.color == C_Error && run.text.rfind("Error:", 0) == 0) ++errors_;
-            text += run.text;
-        }
-        err_ << text << '\n';
+        const std::string errorMark = colorToStrR(C_Error) + "Error:";
+        if (markedLine.find(errorMark) != std::string::npos) ++errors_;
+        err_ << WithoutColorTags(markedLine) << '\n';
         err_.flush();
     }
     int Errors() const { return errors_; }
 
 private:
+    static std::string WithoutColorTags(const std::string& line) {
+        std::string out;
+        for (std::size_t i = 0; i < line.size();) {
+            if (line.compare(i, 3, "<c:") == 0 && i + 12 <= line.size() && line[i + 11] == '>' &&
+                std::all_of(line.begin() + static_cast<long>(i) + 3, line.begin() + static_cast<long>(i) + 11,
+                            [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+                i += 12;
+                continue;
+            }
+            out += line[i++];
+        }
+        return out;
+    }
+
     std::ostream& err_;
     int errors_ = 0;
 };
 
 TErrConsole* g_console = nullptr;
 
+// What the link saw, by the state the last exchange left.
 std::string LinkStateText(int state) {
     switch (state) {
-        case 1: return "a frame was lost or damaged";
+        case 1: return "the register did not answer, or a frame was lost on the line";
         case 3: return "the register answered WAIT or RST";
-        default: return "no usable answer";
+        default: return "no usable answer from the register";
     }
 }
 
@@ -167,17 +181,19 @@ bool TCliContext::Finish(bool ok, int errorsBefore, const std::string& what) {
     if (ErrorLines() > errorsBefore)
         Err << "vornik-cli: " << what << " failed\n";
     else
-        Err << "vornik-cli: " << what << " failed: " << LinkStateText(KKM.LinkState) << " from the register on "
-            << Port.DeviceName() << "\n";
+        Err << "vornik-cli: " << what << " failed on " << Port.DeviceName() << ": " << LinkStateText(KKM.LinkState)
+            << "\n";
     return false;
 }
 
 bool TCliContext::Do(bool (TProtocolKKM::*command)(), const std::string& what) {
+    if (!Port.IsOpen() && !OpenPort()) return false;
     const int before = ErrorLines();
     return Finish((Link.*command)(), before, what);
 }
 
 bool TCliContext::Do(bool (TProtocolKKM::*command)(int), int n, const std::string& what) {
+    if (!Port.IsOpen() && !OpenPort()) return false;
     const int before = ErrorLines();
     return Finish((Link.*command)(n), before, what);
 }
@@ -291,9 +307,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
     } restore;
 
-    if (command->NeedsRegister) {
-        if (!portGiven) return ctx.Usage("no register given: use --port N or --device PATH");
-        if (!ctx.OpenPort()) return CliFailed;
-    }
+    // The port opens with the first register command, after the command has
+    // checked its arguments.
+    if (command->NeedsRegister && !portGiven) return ctx.Usage("no register given: use --port N or --device PATH");
     return command->Run(ctx);
 }

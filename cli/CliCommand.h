@@ -60,12 +60,14 @@ public:
     TKKM KKM;
     TProtocolKKM Link;
 
-    // Sets up and opens the port; false after saying why.
+    // Sets up and opens the port; false after saying why. Do opens it when
+    // it is closed.
     bool OpenPort();
     // The register's device image (created when missing).
     TKKMInfo& Info();
 
-    // Runs one register command. On failure prints "vornik-cli: <what>
+    // Runs one register command (opening the port first when it is closed).
+    // On failure prints "vornik-cli: <what>
     // failed" after the register's own text, or, when the register said
     // nothing, what the link saw. The result is the command's.
     bool Do(bool (TProtocolKKM::*command)(), const std::string& what);
