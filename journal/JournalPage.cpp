@@ -2,6 +2,7 @@
 
 #include "app/QtText.h"
 #include "journal/MagazineFiles.h"
+#include "kkm/RegisterSession.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -47,7 +48,8 @@ QString AppendableText(const std::string& lines) {
 }  // namespace
 
 TJournalPage::TJournalPage(TRegisterSession& session, TTransferState& transfer, QWidget* parent)
-    : QWidget(parent), reader_(session, transfer, *this) {
+    : QWidget(parent),
+      reader_(session.Protocol, [&session] { return session.EnsureConnected(); }, transfer, *this) {
     setObjectName("tsJournal");
     auto* box = new QVBoxLayout(this);
     auto* buttons = new QHBoxLayout();

@@ -4,8 +4,8 @@
 #include "app/Dialog.h"
 #include "app/WaitWindow.h"
 #include "journal/MagazineRender.h"
-#include "kkm/RegisterSession.h"
 #include "link/LinkFrames.h"
+#include "link/U_protocolkkm.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ TMagazineReadResult TMagazineReader::Read() {
         transfer_.StopRequested = true;
         return TMagazineReadResult::StopAsked;
     }
-    if (!session_.EnsureConnected()) {
+    if (!ensureConnected_()) {
         HideWait();
         return TMagazineReadResult::NotConnected;
     }
@@ -38,8 +38,7 @@ TMagazineReadResult TMagazineReader::Read() {
     } finally{*this};
 
     transfer_.Begin();
-    TProtocolKKM& link = session_.Protocol;
-    link.OnData = [this](TKKMPacket& packet, bool& more) { OnMagazinePacket(packet, more); };
+    link_.OnData = [this](TKKMPacket& packet, bool& more) { OnMagazinePacket(packet, more); };
     view_.SetReadCaption(MagazineReadCaptionStop);
 
     TKKMPacket request;
@@ -49,7 +48,7 @@ TMagazineReadResult TMagazineReader::Read() {
     request.Data[1] = kJournalCommand;
     request.Data[2] = 0x00;
     request.Data[3] = 0x00;
-    const bool ok = link.Exchange(request, answer, true);
+    const bool ok = link_.Exchange(request, answer, true);
 
     // A record still cut off when the stream ends is kept as its bytes.
     Deliver(decoder_.Flush());
@@ -66,7 +65,7 @@ TMagazineReadResult TMagazineReader::Read() {
 }
 
 void TMagazineReader::Finish() {
-    session_.Protocol.OnData = nullptr;
+    link_.OnData = nullptr;
     decoder_.Reset();
     view_.EndMagazine();
     view_.SetReadCaption(MagazineReadCaptionAgain);
@@ -78,7 +77,7 @@ void TMagazineReader::OnMagazinePacket(TKKMPacket& packet, bool& more) {
     ShowWait(kWaitMs, "");
     ProcessPendingEvents();  // a stop press arrives here
     if (ApplicationTerminating() || transfer_.StopRequested) {
-        session_.Protocol.SendControl(kkmlink::DISC);
+        link_.SendControl(kkmlink::DISC);
         more = false;
     }
     const int code = packet.Length >= 3 ? packet.Data[2] : 0;

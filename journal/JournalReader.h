@@ -6,9 +6,10 @@
 #include "app/TransferState.h"
 #include "journal/U_magazineoperation.h"
 
+#include <functional>
 #include <string>
 
-class TRegisterSession;
+class TProtocolKKM;
 struct TKKMPacket;
 
 // Captions of the read button.
@@ -42,8 +43,11 @@ enum class TMagazineReadResult {
 
 class TMagazineReader {
 public:
-    TMagazineReader(TRegisterSession& session, TTransferState& transfer, IMagazineView& view)
-        : session_(session), transfer_(transfer), view_(view) {}
+    // ensureConnected: opens the link when it is closed (connecting as the
+    // program does), false after reporting the failure.
+    TMagazineReader(TProtocolKKM& link, std::function<bool()> ensureConnected, TTransferState& transfer,
+                    IMagazineView& view)
+        : link_(link), ensureConnected_(std::move(ensureConnected)), transfer_(transfer), view_(view) {}
 
     // The read button: reads the whole journal, or only asks the running
     // transfer to stop.
@@ -57,7 +61,8 @@ private:
     void Deliver(const std::string& source);
     void Finish();
 
-    TRegisterSession& session_;
+    TProtocolKKM& link_;
+    std::function<bool()> ensureConnected_;
     TTransferState& transfer_;
     IMagazineView& view_;
     TMagazineDecoder decoder_;

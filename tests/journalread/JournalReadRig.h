@@ -100,7 +100,7 @@ struct TJournalReadRig {
     TRegisterSession Session;
     TTransferState Transfer;
     TRecordingView View{Transfer};
-    TMagazineReader Reader{Session, Transfer, View};
+    TMagazineReader Reader{Session.Protocol, [this] { return Session.EnsureConnected(); }, Transfer, View};
     std::mutex mutex;
     std::vector<TSimRequest> Requests;
 };
