@@ -1,14 +1,247 @@
 #include "goods/GoodsPage.h"
 
+#include "app/QtText.h"
+#include "goods/GoodsExchange.h"
+#include "goods/GoodsTransfer.h"
+#include "settings/MemTableModelQt.h"
+#include "settings/Unitbd.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
+namespace {
+
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+
+QPushButton* Button(const char* name, const char* caption, QWidget* parent, bool bold = false) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    if (bold) {
+        QFont f = b->font();
+        f.setBold(true);
+        b->setFont(f);
+    }
+    return b;
+}
+
+TGridColumn Column(const char* field, int width, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+    TGridColumn c;
+    c.Field = field;
+    c.Width = width;
+    c.Align = align;
+    return c;
+}
+
+// The goods grid's model: the boolean "Блок" column is a check box.
+class TGoodsGridModelQt : public TMemTableModelQt {
+public:
+    TGoodsGridModelQt(TMemTable& table, std::vector<TGridColumn> columns, QObject* parent)
+        : TMemTableModelQt(table, std::move(columns), parent), block_(table.FieldIndex("isBlock")) {}
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!IsBlock(index)) return TMemTableModelQt::data(index, role);
+        if (role == Qt::CheckStateRole)
+            return Table().VisibleValue(index.row(), block_).AsBoolean() ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::DisplayRole || role == Qt::EditRole) return {};
+        return TMemTableModelQt::data(index, role);
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (!IsBlock(index)) return TMemTableModelQt::setData(index, value, role);
+        if (role != Qt::CheckStateRole) return false;
+        return Table().SetVisibleValue(index.row(), block_, value.toInt() == Qt::Checked);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = TMemTableModelQt::flags(index);
+        if (IsBlock(index)) f = (f & ~Qt::ItemIsEditable) | Qt::ItemIsUserCheckable;
+        return f;
+    }
+
+private:
+    bool IsBlock(const QModelIndex& index) const { return index.isValid() && FieldOf(index.column()) == block_; }
+    int block_;
+};
+
+}  // namespace
+
 TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& transfer, QWidget* parent)
-    : QWidget(parent), session_(session), bd_(bd), transfer_(transfer) {
+    : QWidget(parent),
+      bd_(bd),
+      goods_(std::make_unique<TGoodsTransfer>(session, bd, transfer)),
+      exchange_(std::make_unique<TGoodsExchange>(*goods_)) {
     setObjectName("tsGoods");
     auto* box = new QVBoxLayout(this);
-    eBdFile = new QLineEdit(this);
+    box->setContentsMargins(4, 4, 4, 4);
+    box->setSpacing(4);
+    box->addWidget(BuildButtons());
+    box->addWidget(BuildFileRow());
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setFixedHeight(14);
+    ProgressBar->hide();
+    box->addWidget(ProgressBar);
+    BuildGrid();
+    box->addWidget(DBGridEhTOBAP, 1);
+
+    TGoodsView& view = goods_->View;
+    view.ShowProgress = [this](bool visible) {
+        if (visible) ProgressBar->setValue(0);
+        ProgressBar->setVisible(visible);
+    };
+    view.SetProgressMax = [this](int maximum) { ProgressBar->setMaximum(maximum); };
+    view.SetProgressPos = [this](int position) { ProgressBar->setValue(position); };
+    view.SetCaption = [this](TGoodsButton button, const std::string& caption) {
+        (button == TGoodsButton::LoadAll ? bLoadTOBAP : bSaveTOBAP)->setText(Q(caption));
+    };
+    view.SetBusy = [this](bool busy) { SetBusy(busy); };
+}
+
+TGoodsPage::~TGoodsPage() = default;
+
+QWidget* TGoodsPage::BuildButtons() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("pnlGoodsButtons");
+    auto* grid = new QVBoxLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(3);
+
+    auto* row = new QHBoxLayout;
+    bLoadTOBAP = Button("bLoadTOBAP", CaptionLoadTOBAP, panel, true);
+    bLoadOneTOBAP = Button("bLoadOneTOBAP", "Считать текущий", panel);
+    bSaveTOBAP = Button("bSaveTOBAP", CaptionSaveTOBAP, panel, true);
+    bSaveOneTOBAP = Button("bSaveOneTOBAP", "Записать текущий", panel);
+    bAddTOBAP = Button("bAddTOBAP", "Добавить запись", panel);
+    bDelTOBAP = Button("bDelTOBAP", "Удалить запись", panel);
+    for (QPushButton* b : {bLoadTOBAP, bLoadOneTOBAP, bSaveTOBAP, bSaveOneTOBAP, bAddTOBAP, bDelTOBAP}) row->addWidget(b);
+    row->addStretch(1);
+    grid->addLayout(row);
+
+    cbisSaveTOBAPCount = new QCheckBox("     При  записи сохранять кол - во", panel);
+    cbisSaveTOBAPCount->setObjectName("cbisSaveTOBAPCount");
+    cbisSaveTOBAPCount->setChecked(true);
+    goods_->SaveCount = true;
+    grid->addWidget(cbisSaveTOBAPCount);
+
+    connect(bLoadTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadTOBAPClick(); });
+    connect(bLoadOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadOneTOBAPClick(); });
+    connect(bSaveTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveTOBAPClick(); });
+    connect(bSaveOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveOneTOBAPClick(); });
+    connect(bAddTOBAP, &QPushButton::clicked, this, [this] {
+        if (goods_->bAddTOBAPClick()) DBGridEhTOBAP->setFocus();
+    });
+    connect(bDelTOBAP, &QPushButton::clicked, this, [this] { goods_->bDelTOBAPClick(); });
+    connect(cbisSaveTOBAPCount, &QCheckBox::toggled, this, [this](bool on) { goods_->SaveCount = on; });
+    return panel;
+}
+
+QWidget* TGoodsPage::BuildFileRow() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("pnlGoodsFile");
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    eBdFile = new QLineEdit(panel);
     eBdFile->setObjectName("eBdFile");
-    box->addWidget(eBdFile);
-    box->addStretch(1);
+    bPathDBF = Button("bPathDBF", "...", panel);
+    bPathDBF->setFixedWidth(28);
+    bLoadTOBAPfromDBF = Button("bLoadTOBAPfromDBF", "Считать из DBF", panel);
+    bSaveTOBAPtoDBF = Button("bSaveTOBAPtoDBF", "Записать в DBF", panel);
+    row->addWidget(eBdFile, 1);
+    row->addWidget(bPathDBF);
+    row->addWidget(bLoadTOBAPfromDBF);
+    row->addWidget(bSaveTOBAPtoDBF);
+
+    connect(bPathDBF, &QPushButton::clicked, this, &TGoodsPage::bPathDBFClick);
+    connect(bLoadTOBAPfromDBF, &QPushButton::clicked, this,
+            [this] { exchange_->bLoadTOBAPfromDBFClick(S(eBdFile->text())); });
+    connect(bSaveTOBAPtoDBF, &QPushButton::clicked, this,
+            [this] { exchange_->bSaveTOBAPtoDBFClick(S(eBdFile->text())); });
+    return panel;
+}
+
+void TGoodsPage::BuildGrid() {
+    DBGridEhTOBAP = new QTableView(this);
+    DBGridEhTOBAP->setObjectName("DBGridEhTOBAP");
+    std::vector<TGridColumn> columns = {
+        Column("Code", 56, kRight),  Column("Type", 62),     Column("Name", 220),   Column("NG", 34),
+        Column("Price", 76, kRight), Column("Section", 40, kRight), Column("Vesovoy", 58),
+        Column("Shtrih", 130),       Column("isBlock", 40, Qt::AlignCenter),       Column("Count", 76, kRight),
+    };
+    model_ = new TGoodsGridModelQt(bd_.mtTOBAP, std::move(columns), this);
+    QTableView* view = DBGridEhTOBAP;
+    view->setModel(model_);
+    view->setItemDelegate(new TPickListDelegateQt(view));
+    view->verticalHeader()->setDefaultSectionSize(18);
+    view->verticalHeader()->setVisible(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int c = 0; c < model_->columnCount(); ++c) view->setColumnWidth(c, model_->Column(c).Width);
+    view->horizontalHeader()->setStretchLastSection(true);
+    // The table's cursor follows the grid once the table has finished what it
+    // is doing: a row removed while a new row is cancelled moves the grid's
+    // current row, and the table must not be moved from inside that change.
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TGoodsPage::SyncTableToGrid,
+            Qt::QueuedConnection);
+    connect(model_, &TMemTableModelQt::CurrentRowChanged, view, [this](int row) {
+        QTableView* v = DBGridEhTOBAP;
+        if (row >= 0 && v->currentIndex().row() != row)
+            v->setCurrentIndex(model_->index(row, std::max(0, v->currentIndex().column())));
+    });
+    view->installEventFilter(this);
+}
+
+void TGoodsPage::SyncTableToGrid() {
+    TMemTable& t = bd_.mtTOBAP;
+    const int row = DBGridEhTOBAP->currentIndex().row();
+    if (row >= 0 && row < t.RecordCount() && row != t.CurrentRow()) t.GoToRow(row);
+}
+
+// The grid inserts a row with Insert and appends one with the down arrow on
+// the last row; it never deletes rows.
+bool TGoodsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == DBGridEhTOBAP && event->type() == QEvent::KeyPress && !goods_->Busy()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        TMemTable& t = bd_.mtTOBAP;
+        SyncTableToGrid();
+        if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            t.Insert();
+            return true;
+        }
+        if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
+            (t.IsEmpty() || t.CurrentRow() == t.RecordCount() - 1) && t.State() != TDataSetState::Insert) {
+            t.Append();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TGoodsPage::SetBusy(bool busy) {
+    // The operation moves the table's cursor itself; the grid and the row
+    // buttons wait. The transfer buttons stay usable: they stop it.
+    DBGridEhTOBAP->setEnabled(!busy);
+    bAddTOBAP->setEnabled(!busy);
+    bDelTOBAP->setEnabled(!busy);
+}
+
+void TGoodsPage::bPathDBFClick() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("OpenDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);  // a new name is taken too
+    dialog.setNameFilter("DBF (*.dbf)");
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    const QFileInfo current(Q(exchange_->TablePath(S(eBdFile->text()))));
+    dialog.setDirectory(current.absolutePath());
+    if (!eBdFile->text().isEmpty()) dialog.selectFile(current.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    eBdFile->setText(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
 }

@@ -1,10 +1,20 @@
 // The "Товары и Услуги" page: the goods table, its transfers to and from the
-// register, and the goods exchange file.
+// register, and the goods exchange file. The work is done by TGoodsTransfer
+// and TGoodsExchange; the page draws their progress.
 #pragma once
 #include <QWidget>
 
+#include <memory>
+
+class QCheckBox;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
 class TBD;
+class TGoodsExchange;
+class TGoodsTransfer;
+class TMemTableModelQt;
 class TRegisterSession;
 struct TTransferState;
 
@@ -12,12 +22,44 @@ class TGoodsPage : public QWidget {
     Q_OBJECT
 public:
     TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& transfer, QWidget* parent = nullptr);
+    ~TGoodsPage() override;
 
     // The exchange file name field (kept in the settings file by the window).
     QLineEdit* eBdFile = nullptr;
 
+    QPushButton* bLoadTOBAP = nullptr;
+    QPushButton* bLoadOneTOBAP = nullptr;
+    QPushButton* bSaveTOBAP = nullptr;
+    QPushButton* bSaveOneTOBAP = nullptr;
+    QPushButton* bAddTOBAP = nullptr;
+    QPushButton* bDelTOBAP = nullptr;
+    QCheckBox* cbisSaveTOBAPCount = nullptr;
+    QPushButton* bPathDBF = nullptr;
+    QPushButton* bLoadTOBAPfromDBF = nullptr;
+    QPushButton* bSaveTOBAPtoDBF = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QTableView* DBGridEhTOBAP = nullptr;
+
+    TGoodsTransfer& Goods() const { return *goods_; }
+    TGoodsExchange& Exchange() const { return *exchange_; }
+
+    // "...": a file dialog (filter "DBF|*.dbf") that also takes a new name;
+    // the chosen file's full path replaces the text of eBdFile.
+    void bPathDBFClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    TRegisterSession& session_;
+    QWidget* BuildButtons();
+    QWidget* BuildFileRow();
+    void BuildGrid();
+    void SetBusy(bool busy);
+    // Moves the table's cursor to the grid's current row.
+    void SyncTableToGrid();
+
     TBD& bd_;
-    TTransferState& transfer_;
+    std::unique_ptr<TGoodsTransfer> goods_;
+    std::unique_ptr<TGoodsExchange> exchange_;
+    TMemTableModelQt* model_ = nullptr;
 };
