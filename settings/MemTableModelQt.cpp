@@ -69,13 +69,18 @@ Qt::ItemFlags TMemTableModelQt::flags(const QModelIndex& index) const {
 }
 
 QVariant TMemTableModelQt::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= static_cast<int>(columns_.size()))
-        return {};
+    if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(columns_.size())) return {};
     const TGridColumn& col = Column(section);
+    if (role == Qt::TextAlignmentRole && col.TitleAlign) return QVariant::fromValue(col.TitleAlign);
+    if (role != Qt::DisplayRole) return {};
     if (!col.Title.empty()) return Q(col.Title);
     const int field = FieldOf(section);
     return field < 0 ? QVariant() : QVariant(Q(table_.Field(field).DisplayLabel));
+}
+
+void TMemTableModelQt::Refresh() {
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    if (columnCount() > 0) emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
 void TMemTableModelQt::RowChanged(int row) {
@@ -114,6 +119,7 @@ void TPickListDelegateQt::setModelData(QWidget* editor, QAbstractItemModel* mode
 void SetupGridQt(QTableView* view, TMemTableModelQt* model, int rowHeight) {
     view->setModel(model);
     view->setItemDelegate(new TPickListDelegateQt(view));
+    view->verticalHeader()->setMinimumSectionSize(rowHeight);
     view->verticalHeader()->setDefaultSectionSize(rowHeight);
     view->verticalHeader()->setVisible(false);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);

@@ -23,7 +23,26 @@ struct TGridColumn {
     bool Grey = false;  // read-only columns are drawn on a grey background
     bool Bold = false;
     std::string Title;  // empty: the field's display label
+    Qt::Alignment TitleAlign = {};  // caption alignment; none: the view's default
 };
+
+// A column built field by field: GridColumn("Num", 36).ReadOnlyGrey().Centred().
+struct TGridColumnBuilder {
+    TGridColumn C;
+    TGridColumnBuilder& ReadOnlyGrey() { C.ReadOnly = C.Grey = true; return *this; }
+    TGridColumnBuilder& ReadOnly() { C.ReadOnly = true; return *this; }
+    TGridColumnBuilder& Centred() { C.Align = Qt::AlignCenter; return *this; }
+    TGridColumnBuilder& Right() { C.Align = Qt::AlignRight | Qt::AlignVCenter; return *this; }
+    TGridColumnBuilder& Bold() { C.Bold = true; return *this; }
+    TGridColumnBuilder& TitleRight() { C.TitleAlign = Qt::AlignRight | Qt::AlignVCenter; return *this; }
+    operator TGridColumn() const { return C; }
+};
+inline TGridColumnBuilder GridColumn(std::string field, int width) {
+    TGridColumnBuilder b;
+    b.C.Field = std::move(field);
+    b.C.Width = width;
+    return b;
+}
 
 class TMemTableModelQt : public QAbstractTableModel, public IMemTableObserver {
     Q_OBJECT
@@ -37,6 +56,8 @@ public:
     // Extra looks (colours, fonts) for a cell: return an invalid QVariant for the default.
     std::function<QVariant(int row, int column, int role)> CellLook;
     bool AllowInsert = false;
+    // Everything shown may have changed (language, display format, marks).
+    void Refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
