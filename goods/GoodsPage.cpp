@@ -1,6 +1,7 @@
 #include "goods/GoodsPage.h"
 
 #include "app/QtText.h"
+#include "app/WaitWindow.h"
 #include "goods/GoodsExchange.h"
 #include "goods/GoodsTransfer.h"
 #include "settings/MemTableModelQt.h"
@@ -103,6 +104,8 @@ TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& trans
         (button == TGoodsButton::LoadAll ? bLoadTOBAP : bSaveTOBAP)->setText(Q(caption));
     };
     view.SetBusy = [this](bool busy) { SetBusy(busy); };
+    view.ShowWait = [](int intervalMs) { ShowWait(intervalMs, ""); };
+    view.HideWait = [] { HideWait(); };
 }
 
 TGoodsPage::~TGoodsPage() = default;

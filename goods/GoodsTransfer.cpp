@@ -3,7 +3,6 @@
 #include "app/AppHooks.h"
 #include "app/Dialog.h"
 #include "app/TransferState.h"
-#include "app/WaitWindow.h"
 #include "goods/GoodsRecord.h"
 #include "kkm/RegisterSession.h"
 #include "settings/Unitbd.h"
@@ -58,9 +57,9 @@ bool TGoodsTransfer::bLoadTOBAPClick() {
         return false;
     }
     if (readingOne_) return false;
-    ShowWait(GoodsWaitMs, "");
+    Call(View.ShowWait, GoodsWaitMs);
     if (!Session.EnsureConnected()) {
-        HideWait();
+        Call(View.HideWait);
         return false;
     }
     Mess("Загружаем товар...", false, true, true);
@@ -76,7 +75,7 @@ bool TGoodsTransfer::bLoadTOBAPClick() {
         Call(View.ShowProgress, false);
         ShowBusy(false);
         Transfer.End();
-        HideWait();
+        Call(View.HideWait);
     }};
     Call(View.SetCaption, TGoodsButton::LoadAll, std::string(CaptionStopTransfer));
     Call(View.ShowProgress, true);
@@ -105,7 +104,7 @@ bool TGoodsTransfer::bLoadTOBAPClick() {
 }
 
 void TGoodsTransfer::OnTOBAPPacket(TKKMPacket& packet, bool& more) {
-    ShowWait(GoodsWaitMs, "");
+    Call(View.ShowWait, GoodsWaitMs);
     TKKMInfo* info = Session.Info();
     Call(View.SetProgressMax, info ? info->GetMaxCountGoods() : 0);
     Call(View.SetProgressPos, Transfer.TransferPos);
@@ -170,19 +169,19 @@ bool TGoodsTransfer::Write(bool all) {
         return false;
     }
     if (readingOne_) return false;
-    ShowWait(GoodsWaitMs, "");
+    Call(View.ShowWait, GoodsWaitMs);
     // Reconnect, so that the register's mode is fresh.
     Session.Connect();
     if (!Session.IsConnected()) Session.Connect();
     if (!Session.IsConnected() || !Session.Info()) {
         Error("Не удалось подключиться!", true, true, true);
-        HideWait();
+        Call(View.HideWait);
         return false;
     }
     TKKMInfo& info = *Session.Info();
     if (info.Mode != KKMModeOffLine) {
         Error("Запись возможна только в OFF-LINE режиме", true, true, true);
-        HideWait();
+        Call(View.HideWait);
         return false;
     }
     Mess("Записываем товар...", false, true, true);
@@ -192,7 +191,7 @@ bool TGoodsTransfer::Write(bool all) {
         Call(View.ShowProgress, false);
         ShowBusy(false);
         Transfer.End();
-        HideWait();
+        Call(View.HideWait);
     }};
     info.SaveGoodsCount = SaveCount;
 
@@ -216,7 +215,7 @@ bool TGoodsTransfer::Write(bool all) {
                 for (; !t.Eof(); t.Next()) NotWrittenPastCapacity += HasCode(t) ? 1 : 0;
             break;
         }
-        ShowWait(GoodsWaitMs, "");
+        Call(View.ShowWait, GoodsWaitMs);
         if (HasCode(t)) {
             Transfer.TransferPos = rowNo;
             if (auto problem = GoodsRowProblem(t)) {

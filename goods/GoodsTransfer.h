@@ -31,6 +31,9 @@ enum class TGoodsButton { LoadAll, SaveAll };
 
 // What the page shows of a running operation. Unset members are skipped.
 struct TGoodsView {
+    // The progress window: shown (again) with its self-hide time, and hidden.
+    std::function<void(int intervalMs)> ShowWait;
+    std::function<void()> HideWait;
     std::function<void(bool visible)> ShowProgress;
     std::function<void(int maximum)> SetProgressMax;
     std::function<void(int position)> SetProgressPos;

@@ -198,7 +198,15 @@ TEST(GoodsPage, ReadAllFillsTheGridInCodeOrder) {
         EXPECT_EQ(S(rig.Page().bLoadTOBAP->text()), "Остановить");
         EXPECT_FALSE(rig.Page().DBGridEhTOBAP->isEnabled());
     };
+    std::vector<int> waits;
+    auto showWait = view.ShowWait;
+    view.ShowWait = [&](int ms) {
+        showWait(ms);
+        waits.push_back(ms);
+    };
     rig.Page().bLoadTOBAP->click();
+    // The progress window at the start and again for every packet.
+    EXPECT_EQ(waits, std::vector<int>(21, 2000));
 
     std::vector<int> codes;
     for (const auto& [code, g] : rig.RegisterGoods()) codes.push_back(code);
