@@ -3,6 +3,7 @@
 // the configurator uses), from a shell.
 #include "cli/CliCommand.h"
 
+#include "app/Dialog.h"
 #include "app/U_filedirwork.h"
 #include "kkm/RegisterSession.h"
 #include "profiles/ProfileActions.h"
@@ -17,16 +18,39 @@ namespace {
 
 const char* const kRegisterNote = "\nThe register is given with --port N or --device PATH (see vornik-cli --help).\n";
 
+// The operations report their progress to the console as the window's do;
+// on standard error only errors, warnings and answered questions are shown
+// (everything with --trace).
+class TQuietConsole : public IConsole {
+public:
+    TQuietConsole(IConsole* next, bool all) : next_(next), all_(all) {}
+    int LineCount() const override { return next_ ? next_->LineCount() : 0; }
+    void DeleteFirstLine() override {}
+    void Reset() override {}
+    void AddLine(const std::string& line) override {
+        if (!next_) return;
+        if (all_ || line.find("Error:") != std::string::npos || line.find("Warning:") != std::string::npos ||
+            line.find("Query:") != std::string::npos)
+            next_->AddLine(line);
+    }
+
+private:
+    IConsole* next_;
+    bool all_;
+};
+
 // The configurator's parts without a window: the register session, the
 // working tables, the settings operations and the profile store.
 struct TProfilesRig {
-    TProfilesRig() {
+    explicit TProfilesRig(const TCliContext& ctx) : Previous(Console()), Quiet(Previous, ctx.Options.Trace) {
+        SetConsole(&Quiet);
         BD.InfoSource = [this] { return Session.Info(); };
         Settings.AddAfterConnectStep();
         Profiles.AddAfterConnectStep();
     }
     ~TProfilesRig() {
         if (Session.IsConnected()) Session.ComPort.Close();
+        SetConsole(Previous);
     }
 
     // Connects to the register of the command line; its profile list is
@@ -43,6 +67,8 @@ struct TProfilesRig {
         return false;
     }
 
+    IConsole* Previous;
+    TQuietConsole Quiet;
     TRegisterSession Session;
     TBD BD;
     TSettingsActions Settings{Session, BD};
@@ -87,7 +113,7 @@ int Save(TCliContext& ctx, bool saved) {
     std::string name = saved ? SavedProfileName : ctx.Args.at(0);
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (name.empty()) return ctx.Usage("a template needs a name");
-    TProfilesRig rig;
+    TProfilesRig rig(ctx);
     if (!rig.Connect(ctx)) return CliFailed;
     if (!rig.Settings.bLoadAllOptionsClick()) return ctx.Fail("reading the register's settings failed; nothing stored");
     const TKKMInfo& info = *rig.Session.Info();
@@ -127,7 +153,7 @@ std::vector<TSentGroup> WhatIsSent(TBD& bd, const TKKMInfo& info) {
 int Apply(TCliContext& ctx) {
     if (!RegisterGiven(ctx)) return ctx.Usage("no register given: use --port N or --device PATH");
     const std::string& name = ctx.Args.at(0);
-    TProfilesRig rig;
+    TProfilesRig rig(ctx);
     if (!rig.Connect(ctx)) return CliFailed;
     const TKKMInfo& info = *rig.Session.Info();
     TMemTable& list = rig.BD.mtProfile;
