@@ -1,7 +1,7 @@
 // The progress window: borderless, always on top, translucent, two boxes and
 // one line of text; hides itself when not refreshed in time.
 #pragma once
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -100,9 +100,11 @@ function(vornik_tests)
     endif()
     target_include_directories(test_${sub} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     add_dependencies(test_${sub} vornik_data)
-    if(TARGET vornik-sim)
-      add_dependencies(test_${sub} vornik-sim)
-    endif()
+    foreach(program vornik-sim vornik-cli)
+      if(TARGET ${program})
+        add_dependencies(test_${sub} ${program})
+      endif()
+    endforeach()
     gtest_discover_tests(test_${sub}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}

@@ -1,4 +1,4 @@
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 
 namespace {
 struct TNoWaitWindow : IWaitWindow {

@@ -1,4 +1,4 @@
-// The progress window as the core sees it: long register operations keep it
+// The progress window as the core sees it (the Qt window is app/WaitForm): long register operations keep it
 // up by calling ShowWait again for every packet or record; it hides itself
 // when it is not refreshed in time.
 #pragma once
