@@ -7,6 +7,7 @@
 #include "profiles/ProfileTexts.h"
 #include "settings/Unitbd.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -451,10 +452,16 @@ bool TProfileStore::DeleteProfile() {
 
 void TProfileStore::ForgetWorkingRows(const std::string& workingKey) {
     if (workingKey == BD.mtProfile.AsString("LN")) return;
+    TMemTable& options = BD.mtOptions;
+    options.DisableControls();  // the option views see the same rows afterwards
+    const int p = std::max(options.CurrentRow(), 0);
     for (TMemTable* t : BD.WorkingTables()) {
         t->SetFilter("LN", workingKey);
         if (!t->Filtered()) t->SetFiltered(true);
         TBD::ClearRows(*t);
     }
     BD.FilterWorkingTables();
+    options.First();
+    options.MoveBy(p);
+    options.EnableControls();
 }

@@ -340,7 +340,9 @@ TEST_F(ProfileStoreTest, RowsCachedUnderAnotherEntryAreReloadedAfterASave) {
     EXPECT_EQ(bd.mtOptions.VisibleRecord(0).AsInteger("Value"), 101);
     // The register's rows change and are saved under the template's name.
     SetOptions(32, 10);
+    bd.mtOptions.GoToRow(5);
     ASSERT_EQ(store.SaveProfile("Шаблон", "", kVersion), key);
+    EXPECT_EQ(bd.mtOptions.CurrentRow(), 5) << "the user stays on the same option";
     bd.mtProfile.Last();
     EXPECT_EQ(bd.mtOptions.VisibleRecord(0).AsInteger("Value"), 11);
 }
