@@ -227,3 +227,20 @@ TEST(JournalPage, WithoutARegisterTheTextsStay) {
     EXPECT_EQ(S(p.MemoMagazine->toPlainText()), "old");
     EXPECT_EQ(S(p.bLoadMagazineFromKKM->text()), "Считать все из ККМ");
 }
+
+TEST(JournalPage, ConnectsFirstThenReadsTheRegistersOwnJournal) {
+    TGuiRig rig;
+    TSimState state = rig.Sim->State();
+    state.Register.Journal = {CodeRec(0xA3, 1, "12", "2000", "1250", 1, 1), PiRec(0xB5, 2, "2500"),
+                              TaxRec(0xC1, 3, 1, "2500"), NalichRec(4, 0, "2500", "3000"),
+                              CloseRec(1, "15", {0x05, 0x03, 0x07}, {0x14, 0x22}, 0x4B, 1)};
+    rig.Sim->SetState(state);
+    TJournalPage& p = *rig.Window->JournalPage();
+    ASSERT_FALSE(rig.Window->Session.IsConnected());
+    p.bLoadMagazineFromKKM->click();
+    EXPECT_TRUE(rig.Window->Session.IsConnected());
+    EXPECT_TRUE(rig.Logged("Подключились!"));
+    EXPECT_EQ(S(p.MemoMagazine->toPlainText()), kWorkedReceiptText);
+    EXPECT_EQ(S(p.MemoMagazineSource->toPlainText()) + "\n", S(Q(WorkedReceiptLines()).remove('\r')));
+    EXPECT_TRUE(rig.Logged("ОТЧЕТ загружен"));
+}
