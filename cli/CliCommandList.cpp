@@ -10,6 +10,8 @@ void AddTaxesCommand();
 void AddDepartmentsCommands();
 void AddLinesCommands();
 void AddGoodsCommands();
+void AddGoodsTransferCommands();
+void AddProfilesCommands();
 
 void AddCliCommands() {
     AddInfoCommands();
@@ -18,4 +20,6 @@ void AddCliCommands() {
     AddDepartmentsCommands();
     AddLinesCommands();
     AddGoodsCommands();
+    AddGoodsTransferCommands();
+    AddProfilesCommands();
 }
