@@ -87,6 +87,7 @@ void GeneralHelp(std::ostream& out) {
            "  --net N         the register's network number 1..98, 1 unless given\n"
            "  --trace         every frame of the link on standard error\n"
            "  --json          reading commands print JSON instead of text\n"
+           "  --out FILE      the file a command writes, for the commands that name it\n"
            "  --help          this text; after a command, that command's help\n"
            "\n"
            "Commands:\n";
@@ -255,6 +256,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         } else if (a == "--speed") {
             if (!take(v) || !ParseInt(v, options.Speed) || !IsValidSpeed(options.Speed))
                 return bad("takes a line speed: 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000");
+        } else if (a == "--out") {
+            if (!take(options.Out) || options.Out.empty()) return bad("takes a file name");
         } else if (a == "--net") {
             if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
                 return bad("takes a network number 1..98");
@@ -285,6 +288,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.Help) {
         CommandHelp(*command, out);
         return CliOk;
+    }
+    if (!options.Out.empty() && command->Args.find("--out") == std::string::npos) {
+        err << "vornik-cli: " << command->Name << " takes no --out\nUsage: vornik-cli [options] " << CommandLine(*command)
+            << "\n";
+        return CliUsage;
     }
 
     TCliContext ctx(options, out, err);

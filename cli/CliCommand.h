@@ -26,6 +26,7 @@ struct TCliOptions {
     bool Trace = false;      // --trace
     bool Json = false;       // --json
     bool Help = false;       // --help
+    std::string Out;         // --out FILE: the file a command writes (commands whose synopsis names --out)
 };
 
 class TCliContext;
