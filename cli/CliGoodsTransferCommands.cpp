@@ -1,0 +1,183 @@
+// goods read-all and goods write-all: the register's whole goods table to a
+// goods exchange file and back, with the goods page's own transfers.
+#include "cli/CliCommand.h"
+
+#include "app/Dialog.h"
+#include "app/TransferState.h"
+#include "goods/GoodsExchange.h"
+#include "goods/GoodsRecord.h"
+#include "goods/GoodsTransfer.h"
+#include "kkm/RegisterSession.h"
+#include "settings/Unitbd.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <ostream>
+
+namespace {
+
+using TRecordBytes = std::array<std::uint8_t, 54>;  // what a write sends of a record
+
+// Passes the messages on (errors and warnings only, everything with --trace)
+// and ends a progress bar's line before a message is printed under it.
+class TBarConsole : public IConsole {
+public:
+    TBarConsole(IConsole* next, bool all) : next_(next), all_(all) {}
+    int LineCount() const override { return next_ ? next_->LineCount() : 0; }
+    void DeleteFirstLine() override {}
+    void Reset() override {}
+    void AddLine(const std::string& line) override {
+        if (!next_ || !(all_ || line.find("Error:") != std::string::npos || line.find("Warning:") != std::string::npos))
+            return;
+        EndBar();
+        next_->AddLine(line);
+    }
+    // A bar drawn in place on standard error when it is a terminal.
+    void DrawBar(std::ostream& err, int position, int maximum) {
+        if (!isatty(STDERR_FILENO) || maximum <= 0) return;
+        constexpr int width = 40;
+        const int filled = std::min(width, position * width / maximum);
+        err << "\rgoods [" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(width - filled), '.') << "] " << position << "/" << maximum;
+        err.flush();
+        err_ = &err;
+    }
+    void EndBar() {
+        if (!err_) return;
+        *err_ << "\n";
+        err_ = nullptr;
+    }
+
+private:
+    IConsole* next_;
+    bool all_;
+    std::ostream* err_ = nullptr;
+};
+
+// The goods page's parts without a window, on the register of the command line.
+struct TGoodsRig {
+    explicit TGoodsRig(TCliContext& ctx) : Previous(Console()), Bar(Previous, ctx.Options.Trace) {
+        SetConsole(&Bar);
+        BD.InfoSource = [this] { return Session.Info(); };
+        if (!ctx.Options.Device.empty())
+            Session.ComPort.SetDevicePath(ctx.Options.Device);
+        else
+            Session.ComPort.SetPortNumber(ctx.Options.Port);
+        Session.ComPort.SetSpeed(ctx.Options.Speed);
+        Session.KKM.NetNumber = static_cast<std::uint8_t>(ctx.Options.Net);
+        Goods.View.SetProgressMax = [this](int m) { maximum_ = m; };
+        Goods.View.SetProgressPos = [this, &ctx](int p) { Bar.DrawBar(ctx.Err, p + 1, std::max(maximum_, p + 1)); };
+        Goods.View.ShowProgress = [this](bool shown) {
+            if (!shown) Bar.EndBar();
+        };
+    }
+    ~TGoodsRig() {
+        Bar.EndBar();
+        if (Session.IsConnected()) Session.ComPort.Close();
+        SetConsole(Previous);
+    }
+    std::string Serial() const { return Session.Info() ? Session.Info()->SerialNumber : "?"; }
+
+    IConsole* Previous;
+    TBarConsole Bar;
+    TRegisterSession Session;
+    TBD BD;
+    TTransferState Transfer;
+    TGoodsTransfer Goods{Session, BD, Transfer};
+
+private:
+    int maximum_ = 0;
+};
+
+// The record bytes a write sends for each row with a code among the first
+// limit rows, by code (a later row of the same code wins, as on the register).
+std::map<int, TRecordBytes> RecordsOf(TMemTable& t, int limit = INT_MAX) {
+    std::map<int, TRecordBytes> out;
+    TKKMInfo scratch;
+    int position = 0;
+    for (t.First(); !t.Eof() && position < limit; t.Next(), ++position) {
+        if (t.AsString("Code").empty()) continue;
+        TOBAPToGoods(t, scratch);
+        TRecordBytes bytes;
+        std::memcpy(bytes.data(), scratch.Goods, bytes.size());
+        out[t.AsInteger("Code")] = bytes;
+    }
+    return out;
+}
+
+int ReadAll(TCliContext& ctx) {
+    const std::string& path = ctx.Options.Out;
+    if (path.empty()) return ctx.Usage("goods read-all: --out FILE.dbf names the file to write");
+    TGoodsRig rig(ctx);
+    if (!rig.Goods.bLoadTOBAPClick()) return ctx.Fail("reading the goods failed");
+    std::string error;
+    if (ExportGoods(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
+        return ctx.Fail("cannot write " + path + ": " + error);
+    const int records = rig.BD.mtTOBAP.RecordCount();
+    if (ctx.Options.Json) {
+        ctx.PrintJson({{"file", path}, {"records", records}, {"serialNumber", rig.Serial()}});
+        return CliOk;
+    }
+    ctx.Out << "read " << records << " goods records from the register " << rig.Serial() << " into " << path << "\n";
+    return CliOk;
+}
+
+int WriteAll(TCliContext& ctx) {
+    const std::string& path = ctx.Args[0];
+    TGoodsRig rig(ctx);
+    TMemTable& t = rig.BD.mtTOBAP;
+    // The whole file is checked before anything is sent; the register's own
+    // capacity limits what is written.
+    std::string error;
+    switch (ImportGoods(t, path, INT_MAX, error)) {
+        case TGoodsFileResult::Ok: break;
+        case TGoodsFileResult::BadValue: return ctx.Usage(error);
+        default: return ctx.Usage("cannot read " + path + ": " + error);
+    }
+    const bool written = rig.Goods.bSaveTOBAPClick();
+    const int left = rig.Goods.NotWrittenPastCapacity;
+    if (!written && left == 0) return ctx.Fail("writing the goods failed");
+
+    // Read back: every record written must be there as sent, a cleared one gone.
+    const int limit = rig.Session.Info()->GetMaxCountGoods();
+    const auto expected = RecordsOf(t, limit);
+    if (!rig.Goods.bLoadTOBAPClick()) return ctx.Fail("reading the goods back failed");
+    const auto kept = RecordsOf(t);
+    for (const auto& [code, bytes] : expected) {
+        const auto it = kept.find(code);
+        const bool cleared = bytes[0] == GoodsTypeNone;
+        if (cleared ? it != kept.end() : it == kept.end() || it->second != bytes)
+            return ctx.Fail("the register did not keep goods " + std::to_string(code) + " as written");
+    }
+    ctx.Out << "wrote " << expected.size() << " goods records from " << path << " to the register "
+            << rig.Serial() << ", read back and confirmed\n";
+    if (left > 0)
+        return ctx.Fail(std::to_string(left) + " goods rows past the model's capacity of " + std::to_string(limit) +
+                        " were not written");
+    return CliOk;
+}
+
+}  // namespace
+
+void AddGoodsTransferCommands() {
+    AddCliCommand({"goods read-all", "--out FILE.dbf", "the register's whole goods table into a goods exchange file",
+                   "Reads every goods record the register holds (one streamed transfer; a progress\n"
+                   "bar on a terminal) and writes them to a dBase file of the goods exchange\n"
+                   "layout: CODE, TYPE, NAME, NG, PRICE, SECTION, VESOVOY, SHTRIH, ISBLOCK, COUNT;\n"
+                   "prices and quantities with the locale's decimal separator. An existing file\n"
+                   "is replaced only once the new one is complete.\n",
+                   true, 0, 0, ReadAll});
+    AddCliCommand({"goods write-all", "FILE.dbf", "a goods exchange file's rows into the register",
+                   "Writes the rows of a goods exchange file to the register in their order, as\n"
+                   "\"Записать все в ККМ\" does, keeping the register's sold quantities. The\n"
+                   "register must be off-line. Rows without a code are skipped; rows past the\n"
+                   "model's goods capacity are not written and end with status 1. A row the\n"
+                   "register cannot take (a price with a fraction of a kopeck, a barcode that is\n"
+                   "not digits, a code outside 1..999999) stops the write there. The register is\n"
+                   "read back afterwards and every written record compared.\n",
+                   true, 1, 1, WriteAll});
+}
