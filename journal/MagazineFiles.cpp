@@ -4,8 +4,6 @@
 #include "app/TextCodec.h"
 #include "app/U_filedirwork.h"
 
-#include <cerrno>
-#include <cstring>
 
 std::string MagazineFileBytes(std::string_view text) {
     std::string out;
@@ -29,17 +27,5 @@ bool SaveMagazineFile(const std::string& path, std::string_view text) {
         Error("Не удалось записать файл " + path + ": " + why, true, true, true);
         return false;
     }
-    return true;
-}
-
-bool LoadMagazineFile(const std::string& path, std::string& text, std::string& error) {
-    std::string bytes;
-    errno = 0;
-    if (DirExists(path)) errno = EISDIR;
-    if (errno != 0 || !ReadFileBytes(path, bytes)) {
-        error = "не удалось прочитать файл " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-        return false;
-    }
-    text = Cp1251ToUtf8(bytes);
     return true;
 }

@@ -13,7 +13,3 @@ std::string MagazineFileBytes(std::string_view text);
 // everything is written. A file that cannot be written gives an error box
 // naming it with the system's reason, and false.
 bool SaveMagazineFile(const std::string& path, std::string_view text);
-
-// A saved journal file as UTF-8 text; false with the reason when it cannot
-// be read.
-bool LoadMagazineFile(const std::string& path, std::string& text, std::string& error);

@@ -70,16 +70,3 @@ TEST(MagazineFile, AFailedReplaceKeepsTheOldFile) {
     EXPECT_EQ(ReadBytes(kept), "old\r\n");
     EXPECT_NE(rig.Log().find("Не удалось записать файл " + kept + ": Is a directory"), std::string::npos);
 }
-
-TEST(MagazineFile, LoadingGivesUtf8AndNamesAMissingFile) {
-    TSaveRig rig;
-    const std::string path = rig.dir.File("data.txt");
-    WriteBytes(path, "C1;3;1;2500\r\n\xC8\r\n");
-    std::string text, error;
-    ASSERT_TRUE(LoadMagazineFile(path, text, error)) << error;
-    EXPECT_EQ(text, "C1;3;1;2500\r\nИ\r\n");
-    EXPECT_FALSE(LoadMagazineFile(rig.dir.File("none.txt"), text, error));
-    EXPECT_NE(error.find(rig.dir.File("none.txt")), std::string::npos);
-    EXPECT_FALSE(LoadMagazineFile(rig.dir.Path(), text, error));
-    EXPECT_NE(error.find("Is a directory"), std::string::npos);
-}
