@@ -1,7 +1,7 @@
 #include "settings/SettingsActions.h"
 
 #include "app/Dialog.h"
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 #include "kkm/RegisterSession.h"
 #include "settings/OptionCatalogue.h"
 #include "settings/Unitbd.h"

@@ -3,7 +3,7 @@
 // module, the operations, a captured log and a progress window that records
 // what it was asked to do.
 #pragma once
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 #include "kkm/RegisterSession.h"
 #include "link/LinkTestSupport.h"
 #include "settings/SettingsActions.h"
