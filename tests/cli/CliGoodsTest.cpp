@@ -56,7 +56,7 @@ std::string GoodsFile(const std::string& path, const std::vector<TRow>& rows) {
 int SetTobapRequests(const TRegisterSimulator& sim) {
     int n = 0;
     for (const auto& r : sim.History())
-        n += r.Incoming && r.Block && r.Bytes.size() > 4 && r.Bytes[3] == 0x01 && r.Bytes[4] == 0x11;
+        n += r.Incoming && r.Block && r.Bytes.size() > 2 && r.Bytes[1] == 0x01 && r.Bytes[2] == 0x11;
     return n;
 }
 
@@ -141,6 +141,7 @@ TEST(CliGoods, WriteAllPutsTheFilesRowsIntoTheRegister) {
     EXPECT_FALSE(goods.count(7));  // a row of type 0 clears the record
     EXPECT_EQ(goods.at(300).Price, 50);
     EXPECT_EQ(goods.size(), 20u);
+    EXPECT_EQ(SetTobapRequests(rig.Sim), 4);
 }
 
 TEST(CliGoods, ReadAllThenWriteAllGivesTheSameRegister) {

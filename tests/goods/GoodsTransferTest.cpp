@@ -1,0 +1,188 @@
+// The goods transfers without a window, on the simulated register: the
+// packet handler's rules, failures of the link and of the register, and the
+// cases where a write has nothing to send.
+#include "goods/GoodsTransfer.h"
+
+#include "app/TransferState.h"
+#include "goods/GoodsRecord.h"
+#include "kkm/RegisterSession.h"
+#include "link/LinkTestSupport.h"
+#include "settings/Unitbd.h"
+
+#include <cstring>
+
+namespace {
+
+using linktest::Bytes;
+
+struct GoodsTransfer : ::testing::Test {
+    linktest::TLogCapture log;
+    TRegisterSimulator sim{linktest::TLinkRig::Options(0)};
+    TRegisterSession session;
+    TBD bd;
+    TTransferState transfer;
+    TGoodsTransfer goods{session, bd, transfer};
+    TMemTable& t = bd.mtTOBAP;
+
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(sim.Start(error)) << error;
+        session.ComPort.SetDevicePath(sim.DevicePath());
+    }
+    void OffLine(std::map<int, TSimGoods> register_goods) {
+        TSimState s = sim.State();
+        s.Identity.Mode = 2;
+        s.Register.Goods = std::move(register_goods);
+        sim.SetState(s);
+    }
+    void Row(int code, int ng = 1) {
+        t.Append();
+        t.SetValue("Code", code);
+        t.SetValue("Type", 170);
+        t.SetValue("Name", "т" + std::to_string(code));
+        t.SetValue("NG", ng);
+        t.SetValue("Price", 1);
+        t.Post();
+    }
+    std::vector<int> Codes() {
+        std::vector<int> out;
+        for (int r = 0; r < t.RecordCount(); ++r) out.push_back(t.VisibleValue(r, 0).AsInteger());
+        return out;
+    }
+    int Sent(std::uint8_t command) const {
+        int n = 0;
+        for (const auto& r : sim.History())
+            n += r.Incoming && r.Block && r.Bytes.size() > 2 && r.Bytes[1] == 0x01 && r.Bytes[2] == command;
+        return n;
+    }
+    void ExpectIdle() const {
+        EXPECT_FALSE(transfer.TransferRunning);
+        EXPECT_FALSE(transfer.StopRequested);
+        EXPECT_EQ(transfer.TransferPos, 0);
+        EXPECT_FALSE(goods.Busy());
+    }
+};
+
+TKKMPacket GoodsPacket(std::uint8_t result, const std::array<std::uint8_t, 64>& record, int length = 67) {
+    TKKMPacket p;
+    p.Length = length;
+    p.Data[0] = 0x01, p.Data[1] = 0x10, p.Data[2] = result;
+    std::memcpy(p.Data + 3, record.data(), record.size());
+    return p;
+}
+
+TSimGoods Item(const std::string& name) {
+    TSimGoods g;
+    g.Name = name;
+    g.Price = 100;
+    return g;
+}
+
+}  // namespace
+
+TEST_F(GoodsTransfer, PacketsWithoutAWholeValidRecordAddNoRow) {
+    session.KKM.Info = std::make_shared<TKKMInfo>();
+    bool more = true;
+    auto packet = GoodsPacket(0, SimGoodsRecord(3, Item("три")));
+    goods.OnTOBAPPacket(packet, more);
+    auto shortPacket = GoodsPacket(0, SimGoodsRecord(4, Item("четыре")), 40);
+    goods.OnTOBAPPacket(shortPacket, more);
+    auto record = SimGoodsRecord(5, Item("пять"));
+    record[2] = 0x5A;  // the code is not packed decimal
+    auto badCode = GoodsPacket(0, record);
+    goods.OnTOBAPPacket(badCode, more);
+    auto refused = GoodsPacket(9, SimGoodsRecord(6, Item("шесть")));
+    goods.OnTOBAPPacket(refused, more);
+    auto next = GoodsPacket(0, SimGoodsRecord(7, Item("семь")));
+    goods.OnTOBAPPacket(next, more);
+    EXPECT_EQ(Codes(), (std::vector<int>{3, 7}));
+    EXPECT_TRUE(more);
+    EXPECT_EQ(transfer.TransferPos, 5);  // one step per packet
+    EXPECT_EQ(goods.LastTOBAPCode, 7);
+
+    transfer.StopRequested = true;  // the packet in hand is still taken
+    auto last = GoodsPacket(0, SimGoodsRecord(8, Item("восемь")));
+    goods.OnTOBAPPacket(last, more);
+    EXPECT_FALSE(more);
+    EXPECT_EQ(Codes(), (std::vector<int>{3, 7, 8}));
+}
+
+TEST_F(GoodsTransfer, AReadAllThatLosesTheLinkKeepsTheRowsReceived) {
+    // The register falls silent while it sends the fifth packet.
+    goods.View.SetProgressPos = [this](int pos) {
+        if (pos == 4) sim.Stop();
+    };
+    EXPECT_FALSE(goods.bLoadTOBAPClick());
+    EXPECT_TRUE(log.Has("Сбой при загрузке товара"));
+    EXPECT_FALSE(log.Has("Товар загружен"));
+    EXPECT_EQ(Codes(), (std::vector<int>{1, 2, 3, 4, 5}));
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, ARecordTheRegisterRefusesEndsTheWriteThere) {
+    OffLine({});
+    Row(1);
+    Row(2, 7);  // a tax group the register does not have
+    Row(3);
+    EXPECT_FALSE(goods.bSaveTOBAPClick());
+    EXPECT_TRUE(log.Has("Сбой при записи товара"));
+    EXPECT_FALSE(log.Has("Товар записан"));
+    const auto registerGoods = sim.State().Register.Goods;
+    EXPECT_EQ(registerGoods.size(), 1u);
+    EXPECT_TRUE(registerGoods.count(1));
+    EXPECT_EQ(Sent(0x11), 2);
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, WriteCurrentWithNothingToSendSaysSo) {
+    OffLine({});
+    EXPECT_FALSE(goods.bSaveOneTOBAPClick());  // an empty table
+    EXPECT_TRUE(log.Has("Товар не записан: у строки нет кода"));
+    t.Append();
+    t.SetValue("Name", "без кода");
+    t.Post();
+    EXPECT_FALSE(goods.bSaveOneTOBAPClick());
+    EXPECT_EQ(log.Count("Товар не записан: у строки нет кода"), 2);
+    EXPECT_FALSE(log.Has("1 товар записан"));
+    EXPECT_EQ(Sent(0x11), 0);
+    EXPECT_GT(Sent(0x01), 0);  // the reconnects asked for the identity
+
+    // After a write all has run to the end, the current row is still written.
+    Row(4);
+    Row(5);
+    EXPECT_TRUE(goods.bSaveTOBAPClick());
+    t.First();
+    t.Edit();
+    t.SetValue("Code", 6);
+    t.Post();
+    t.Last();
+    EXPECT_TRUE(goods.bSaveOneTOBAPClick());
+    EXPECT_TRUE(log.Has("1 товар записан"));
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, ReadCurrentOfACodeBeyondFourDigitsSendsNothing) {
+    ASSERT_TRUE(session.EnsureConnected());
+    Row(12345);
+    sim.ClearHistory();
+    EXPECT_FALSE(goods.bLoadOneTOBAPClick());
+    EXPECT_EQ(Sent(0x10), 0);
+    EXPECT_EQ(t.AsString("Name"), "т12345");
+    EXPECT_FALSE(log.Has("1 товар загружен"));
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, RowsStayStillWhileTheRegisterIsBusy) {
+    Row(1);
+    transfer.TransferRunning = true;
+    EXPECT_FALSE(goods.bAddTOBAPClick());
+    EXPECT_FALSE(goods.bDelTOBAPClick());
+    EXPECT_EQ(t.RecordCount(), 1);
+    EXPECT_EQ(t.AsString("Name"), "т1");
+    transfer.TransferRunning = false;
+
+    // Clearing on an empty table makes no row.
+    t.EmptyTable();
+    EXPECT_FALSE(goods.bDelTOBAPClick());
+    EXPECT_EQ(t.RecordCount(), 0);
+}
