@@ -1,7 +1,7 @@
 #include "goods/GoodsPage.h"
 
 #include "app/QtText.h"
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 #include "goods/GoodsExchange.h"
 #include "goods/GoodsTransfer.h"
 #include "settings/MemTableModelQt.h"
