@@ -2,7 +2,7 @@
 
 #include "app/AppHooks.h"
 #include "app/Dialog.h"
-#include "app/WaitWindow.h"
+#include "app/ProgressWait.h"
 #include "journal/MagazineRender.h"
 #include "link/LinkFrames.h"
 #include "link/U_protocolkkm.h"
