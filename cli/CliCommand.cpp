@@ -88,6 +88,8 @@ void GeneralHelp(std::ostream& out) {
            "  --trace         every frame of the link on standard error\n"
            "  --json          reading commands print JSON instead of text\n"
            "  --out FILE      the file a command writes, for the commands that name it\n"
+           "  --text FILE, --data FILE\n"
+           "                  the journal's receipt text and source lines (journal read)\n"
            "  --help          this text; after a command, that command's help\n"
            "\n"
            "Commands:\n";
@@ -258,6 +260,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                 return bad("takes a line speed: 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000");
         } else if (a == "--out") {
             if (!take(options.Out) || options.Out.empty()) return bad("takes a file name");
+        } else if (a == "--text") {
+            if (!take(options.Text) || options.Text.empty()) return bad("takes a file name");
+        } else if (a == "--data") {
+            if (!take(options.Data) || options.Data.empty()) return bad("takes a file name");
         } else if (a == "--net") {
             if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
                 return bad("takes a network number 1..98");
@@ -289,10 +295,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         CommandHelp(*command, out);
         return CliOk;
     }
-    if (!options.Out.empty() && command->Args.find("--out") == std::string::npos) {
-        err << "vornik-cli: " << command->Name << " takes no --out\nUsage: vornik-cli [options] " << CommandLine(*command)
-            << "\n";
-        return CliUsage;
+    // A file option counts only for the commands whose synopsis names it.
+    for (const auto& [given, name] : {std::pair{!options.Out.empty(), "--out"}, std::pair{!options.Text.empty(), "--text"},
+                                      std::pair{!options.Data.empty(), "--data"}}) {
+        if (given && command->Args.find(name) == std::string::npos) {
+            err << "vornik-cli: " << command->Name << " takes no " << name << "\nUsage: vornik-cli [options] "
+                << CommandLine(*command) << "\n";
+            return CliUsage;
+        }
     }
 
     TCliContext ctx(options, out, err);

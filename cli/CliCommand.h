@@ -27,6 +27,8 @@ struct TCliOptions {
     bool Json = false;       // --json
     bool Help = false;       // --help
     std::string Out;         // --out FILE: the file a command writes (commands whose synopsis names --out)
+    std::string Text;        // --text FILE: the journal's receipt text (journal read)
+    std::string Data;        // --data FILE: the journal's source lines (journal read)
 };
 
 class TCliContext;

@@ -12,6 +12,7 @@ void AddLinesCommands();
 void AddGoodsCommands();
 void AddGoodsTransferCommands();
 void AddProfilesCommands();
+void AddJournalCommands();
 
 void AddCliCommands() {
     AddInfoCommands();
@@ -22,4 +23,5 @@ void AddCliCommands() {
     AddGoodsCommands();
     AddGoodsTransferCommands();
     AddProfilesCommands();
+    AddJournalCommands();
 }

@@ -1,0 +1,214 @@
+// journal read, journal render and journal decode: the register's electronic
+// journal as receipt text and source lines, and the offline conversions of
+// its saved data file and of raw packet bytes.
+#include "cli/CliCommand.h"
+
+#include "app/AppHooks.h"
+#include "app/TextCodec.h"
+#include "app/Dialog.h"
+#include "app/TransferState.h"
+#include "app/U_filedirwork.h"
+#include "journal/JournalReader.h"
+#include "journal/MagazineFiles.h"
+#include "journal/MagazineRender.h"
+#include "journal/U_magazineoperation.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <ostream>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Text for standard output: LF line ends.
+std::string WithLf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+// The whole of a file, or of standard input for "-"; false after saying why.
+bool ReadInput(TCliContext& ctx, const std::string& path, std::string& bytes) {
+    if (path == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    errno = 0;
+    if (!DirExists(path) && ReadFileBytes(path, bytes)) return true;
+    ctx.Err << "vornik-cli: cannot read " << path << ": "
+            << (DirExists(path) ? "it is a folder" : errno != 0 ? std::strerror(errno) : "read error") << "\n";
+    return false;
+}
+
+// The folder a file is to be written in exists, and the name is no folder.
+bool CanWriteTo(TCliContext& ctx, const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (DirExists(path)) {
+        ctx.Err << "vornik-cli: " << path << " is a folder\n";
+        return false;
+    }
+    if (!DirExists(folder)) {
+        ctx.Err << "vornik-cli: no folder " << folder << " for " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+// What the read delivers, with the count of operations drawn in place on
+// standard error when it is a terminal; a message ends the count's line first.
+class TCliMagazine : public IMagazineView, public IConsole {
+public:
+    TCliMagazine(std::ostream& err, const TTransferState& transfer)
+        : err_(err), transfer_(transfer), next_(Console()), terminal_(isatty(STDERR_FILENO) != 0) {
+        SetConsole(this);
+    }
+    ~TCliMagazine() override {
+        EndCount();
+        SetConsole(next_);
+    }
+
+    void ClearMagazine() override {
+        Source.clear();
+        Text.clear();
+    }
+    void AddMagazineLines(const std::string& source, const std::string& text) override {
+        Source += source;
+        Text += text;
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal_ && (!drawn_ || now - drawnAt_ >= std::chrono::milliseconds(100))) {
+            err_ << "\rjournal: " << transfer_.TransferPos << " operations";
+            err_.flush();
+            drawn_ = true;
+            drawnAt_ = now;
+        }
+    }
+    void EndMagazine() override { EndCount(); }
+
+    int LineCount() const override { return next_ ? next_->LineCount() : 0; }
+    void DeleteFirstLine() override {}
+    void Reset() override {}
+    void AddLine(const std::string& line) override {
+        EndCount();
+        if (next_) next_->AddLine(line);
+    }
+
+    std::string Source;
+    std::string Text;
+
+private:
+    // The count as it stands, and the end of its line.
+    void EndCount() {
+        if (!drawn_) return;
+        err_ << "\rjournal: " << transfer_.TransferPos << " operations\n";
+        err_.flush();
+        drawn_ = false;
+    }
+
+    std::ostream& err_;
+    const TTransferState& transfer_;
+    IConsole* next_;
+    bool terminal_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point drawnAt_;
+};
+
+int Read(TCliContext& ctx) {
+    const std::string& textFile = ctx.Options.Text;
+    const std::string& dataFile = ctx.Options.Data;
+    if ((!textFile.empty() && !CanWriteTo(ctx, textFile)) || (!dataFile.empty() && !CanWriteTo(ctx, dataFile)))
+        return CliUsage;
+
+    TTransferState transfer;
+    TCliMagazine view(ctx.Err, transfer);
+    TMagazineReader reader(ctx.Link, [&ctx] { return ctx.Port.IsOpen() || ctx.OpenPort(); }, transfer, view);
+    // Ctrl+C stops the read between packets, as the page's stop button does.
+    g_interrupted = 0;
+    const auto previousHandler = std::signal(SIGINT, OnInterrupt);
+    const auto previousHooks = AppHooks();
+    AppHooks().ProcessEvents = [&transfer] {
+        if (g_interrupted) transfer.StopRequested = true;
+    };
+    const TMagazineReadResult result = reader.Read();
+    AppHooks() = previousHooks;
+    std::signal(SIGINT, previousHandler);
+    if (result == TMagazineReadResult::NotConnected) return CliFailed;
+
+    // What arrived is kept whatever the outcome.
+    bool saved = true;
+    if (!textFile.empty()) saved = SaveMagazineFile(textFile, view.Text) && saved;
+    if (!dataFile.empty()) saved = SaveMagazineFile(dataFile, view.Source) && saved;
+    if (textFile.empty() && dataFile.empty()) ctx.Out << WithLf(view.Text);
+    if (!saved) return CliFailed;
+    switch (result) {
+        case TMagazineReadResult::Loaded:
+            return CliOk;
+        case TMagazineReadResult::Partial:
+            return ctx.Fail("journal read stopped: " + std::to_string(std::count(view.Source.begin(), view.Source.end(), '\n')) +
+                            " operations kept");
+        default:
+            return ctx.Fail("journal read failed on " + ctx.Port.DeviceName() + ": " +
+                            std::to_string(std::count(view.Source.begin(), view.Source.end(), '\n')) +
+                            " operations kept");
+    }
+}
+
+int Render(TCliContext& ctx) {
+    std::string bytes;
+    if (!ReadInput(ctx, ctx.Args[0], bytes)) return CliUsage;
+    const int before = ctx.ErrorLines();
+    ctx.Out << WithLf(MagazineSourceToText(Cp1251ToUtf8(bytes)));
+    const int bad = ctx.ErrorLines() - before;
+    if (bad > 0)
+        return ctx.Usage(std::to_string(bad) + (bad == 1 ? " line" : " lines") + " of " + ctx.Args[0] +
+                         " could not be rendered (shown with \" - ошибка!\")");
+    return CliOk;
+}
+
+int Decode(TCliContext& ctx) {
+    std::string bytes;
+    if (!ReadInput(ctx, ctx.Args[0], bytes)) return CliUsage;
+    TMagazineDecoder decoder;
+    std::string lines = decoder.Feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+    lines += decoder.Flush();
+    ctx.Out << WithLf(lines);
+    return CliOk;
+}
+
+}  // namespace
+
+void AddJournalCommands() {
+    AddCliCommand({"journal read", "[--text FILE] [--data FILE]", "the register's whole electronic journal",
+                   "Reads the journal in one streamed transfer (the count of operations on a\n"
+                   "terminal) and writes its receipt text to the --text file and its source\n"
+                   "lines, one operation a line, to the --data file; both in code page 1251 with\n"
+                   "CR LF, replacing the files. Without either the receipt text goes to standard\n"
+                   "output. Ctrl+C stops the read between packets; what arrived is kept and the\n"
+                   "status is 1, as after a failed read.\n",
+                   true, 0, 0, Read});
+    AddCliCommand({"journal render", "DATAFILE", "a saved journal data file as receipt text",
+                   "Turns the source lines of a data file (as \"Сохранить данные в файл\" or\n"
+                   "journal read --data save it; - reads standard input) into receipt text on\n"
+                   "standard output, without a register. A line that cannot be rendered shows as\n"
+                   "itself with \" - ошибка!\" and ends with status 2.\n",
+                   false, 1, 1, Render});
+    AddCliCommand({"journal decode", "BINFILE", "raw journal packet bytes as source lines",
+                   "Decodes the bytes of journal packets as the register sends them (each 01 0F,\n"
+                   "the result code and records; - reads standard input) into source lines on\n"
+                   "standard output, one operation a line, without a register. Bytes that start\n"
+                   "no record give a line of hexadecimal digits. The packets are taken to lie back\n"
+                   "to back, each ending on a record boundary.\n",
+                   false, 1, 1, Decode});
+}
