@@ -100,8 +100,10 @@ bool TProtocolKKM::GetOptions() {
         return false;
     }
     TKKMInfo& info = EnsureInfo(*KKM);
-    const auto count = static_cast<std::uint8_t>(answer.Length - 3);
-    if (count > KKMOptionCount) {
+    // Counted before it is cut to a byte: an answer of 300 bytes is not one
+    // of 41 options.
+    const int count = answer.Length - 3;
+    if (count < 0 || count > KKMOptionCount) {
         ET("ККМ вернула " + std::to_string(count), mdFunctional);
         info.OptionCount = 32;
         return false;

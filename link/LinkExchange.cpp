@@ -48,6 +48,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
     bool answered = false;      // an answer frame arrived (and was kept)
     int attempt = 1;
     int err = lrOk;
+    bool garbled = false;  // the last pass ended on bytes that were no frame
     kkm.LinkState = 2;
     std::uint8_t frame[MaxBlockData];
 
@@ -57,6 +58,14 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
         ProcessPendingEvents();
         if (ApplicationTerminating()) return !carriesData || answered;
 
+        if (garbled) {
+            // Frames are read five bytes at a time: whatever is left of the
+            // garbled bytes would shift every frame of this pass as well.
+            // Reopening empties the input.
+            kkm.Port->Close();
+            kkm.Port->Open();
+            garbled = false;
+        }
         err = SendControl(RDY);
         if (err != lrOk) {
             ET("SendKvit:" + ResultText(err), mdFunctional);
@@ -69,6 +78,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                 if (err != lrOk) {
                     WT("Sync>WaitKvit:" + ResultText(err), mdFunctional);
                     kkm.LinkState = 1;
+                    garbled = err != lrTimeout;
                     break;
                 }
                 bool more = (c & MORE) != 0;
@@ -85,6 +95,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                     if (err != lrOk) {
                         ET("WaitData:" + ResultText(err), mdFunctional);
                         kkm.LinkState = 1;
+                        garbled = err != lrTimeout;
                         break;
                     }
                     if ((c & 7) != (kkm.RxSeq & 7)) {
@@ -132,6 +143,10 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         ++kkm.RxSeq;
                         if (answer.Length + n > static_cast<int>(sizeof answer.Data)) {
                             Error("слишком много данных", false, true, true);
+                            // Callers send no DISC after a failed exchange: without
+                            // it the register would keep offering the rest of this
+                            // answer to the next command.
+                            SendControl(DISC);
                             return false;
                         }
                         std::memcpy(answer.Data + answer.Length, frame, static_cast<std::size_t>(n));
@@ -200,7 +215,10 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                 }
                 ++j;
             }
-            if (j >= kFrameLimit) ET("зацикливание", mdFunctional);
+            if (j >= kFrameLimit) {
+                ET("зацикливание", mdFunctional);
+                retry = true;  // the register is not done: another pass
+            }
             if (awaiting || err != lrOk || retry) Pause(50);
             if (delivered) Pause(350);
         }

@@ -1,0 +1,95 @@
+// Faults the matrix found, each pinned by a test of its own.
+#include "kkm/KKMCommands.h"
+#include "link/LinkTestSupport.h"
+
+#include <cstring>
+
+using namespace linktest;
+
+namespace {
+
+const Bytes kIdentity{0x01, 0x01};
+
+bool IsIdentityAnswer(const TKKMPacket& a) { return a.Length == 44 && a.Data[1] == 0x01 && a.Data[2] == 0; }
+
+std::string TenAcks() {
+    std::string s = "ACK";
+    for (int i = 1; i < 10; ++i) s += "+ACK";
+    return s;
+}
+
+}  // namespace
+
+// Seven bytes of noise before a control frame shift every later frame by
+// two bytes: each pass used to read the tail of the last frame and the head
+// of the next, so all six passes failed on a register that answered well.
+TEST(LinkRecovery, NoiseOfAnyLengthCostsOnePass) {
+    for (int noise : {1, 3, 7, 11}) {
+        for (const char* where : {"1", "3"}) {  // before the RDY answer, before the answer frame
+            TLogCapture log;
+            TLinkRig rig;
+            rig.Fault("noise:" + std::string(where) + ":" + std::to_string(noise));
+            TKKMPacket req = Request(kIdentity), ans;
+            ASSERT_TRUE(rig.Link.Exchange(req, ans, true)) << noise << " bytes before control frame " << where;
+            EXPECT_TRUE(IsIdentityAnswer(ans));
+            EXPECT_EQ(log.Count("Sync>WaitKvit:"), 1) << log.Text();
+        }
+    }
+}
+
+// Ten handshake frames in one pass end it with "зацикливание"; when they
+// came before the register's RDY, nothing was outstanding and the exchange
+// used to give up at once instead of starting the next pass.
+TEST(LinkRecovery, TenHandshakeFramesBeforeReadyStartAnotherPass) {
+    TLogCapture log;
+    TLinkRig rig;
+    rig.Fault("rdy:1:" + TenAcks());
+    TKKMPacket req = Request(kIdentity), ans;
+    ASSERT_TRUE(rig.Link.Exchange(req, ans, true));
+    EXPECT_TRUE(IsIdentityAnswer(ans));
+    EXPECT_EQ(log.Count("зацикливание"), 1);
+    EXPECT_EQ(rig.ComputerSent(0xC5), 2);
+}
+
+TEST(LinkRecovery, HandshakeFramesForeverStillEndAfterSixPasses) {
+    TLogCapture log;
+    TLinkRig rig;
+    for (int n = 1; n <= 10; ++n) rig.Fault("rdy:" + std::to_string(n) + ":" + TenAcks());
+    TKKMPacket req = Request(kIdentity), ans;
+    EXPECT_FALSE(rig.Link.Exchange(req, ans, true));
+    EXPECT_EQ(log.Count("зацикливание"), 6);
+    EXPECT_EQ(rig.ComputerSent(0xC5), 6);
+}
+
+// A command whose answer overflows the packet gives up without a DISC of
+// its own, so the register kept offering the rest of its answer: the next
+// command got those frames, sent RST on their sequence numbers, and the
+// register started the long answer again, pass after pass. The exchange
+// now hangs up the answer it refuses.
+TEST(LinkRecovery, NextCommandGetsThroughAfterAnOversizeAnswer) {
+    TLogCapture log;
+    TLinkRig rig;
+    rig.Fault("big:1:9000");
+    EXPECT_FALSE(rig.Link.GetKKMInfo());
+    EXPECT_TRUE(log.Has("Error:слишком много данных"));
+    rig.Settle();
+    EXPECT_EQ(rig.ComputerSent(0xC0), 1);
+    log.Clear();
+    EXPECT_TRUE(rig.Link.GetDateTime()) << log.Text();
+    EXPECT_FALSE(log.Has("stale paket"));
+}
+
+// The option count was the answer's length less three cut to a byte: 300
+// bytes read as 41 options of garbage, stored, and reported as success.
+TEST(LinkRecovery, AnOptionsAnswerOfThreeHundredBytesIsRefused) {
+    TLogCapture log;
+    TLinkRig rig;
+    TKKMInfo& info = kkmcmd::EnsureInfo(rig.Kkm);
+    info.OptionCount = 32;
+    std::memset(info.OptionValues, 7, sizeof info.OptionValues);
+    rig.Fault("big:1:300");
+    EXPECT_FALSE(rig.Link.GetOptions());
+    EXPECT_TRUE(log.Has("ККМ вернула 297"));
+    EXPECT_EQ(info.OptionCount, 32);
+    for (std::uint8_t v : info.OptionValues) EXPECT_EQ(v, 7);
+}
