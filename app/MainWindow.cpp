@@ -12,6 +12,9 @@
 #include "lang/U_language.h"
 #include "goods/GoodsPage.h"
 #include "journal/JournalPage.h"
+#include "profiles/ProfileActions.h"
+#include "profiles/ProfilesPanel.h"
+#include "settings/SettingsActions.h"
 #include "sim/DemoRegister.h"
 #include "settings/SettingsPage.h"
 
@@ -102,6 +105,9 @@ QLineEdit* TfmMain::eBdFile() const { return goodsPage_->eBdFile; }
 
 TfmMain::~TfmMain() {
     if (!closed_) FormClose();
+    // The pages' grids watch tables of BD: they go before BD does.
+    delete pages_;
+    pages_ = nullptr;
     SetConsole(nullptr);
     SetDialogService(nullptr);
 }
@@ -168,6 +174,9 @@ QWidget* TfmMain::BuildLeftColumn() {
 
 void TfmMain::BuildPages() {
     settingsPage_ = new TSettingsPage(Session, *BD, Transfer, pages_);
+    TSettingsActions& loaded = settingsPage_->Actions;
+    profilesPanel_ = InstallProfilesPanel(settingsPage_->ProfilesRoom(), Session, *BD,
+                                          {&loaded.OptionsLoaded, &loaded.DepsLoaded, &loaded.TitleLoaded, &loaded.TaxLoaded});
     goodsPage_ = new TGoodsPage(Session, *BD, Transfer, pages_);
     journalPage_ = new TJournalPage(Session, Transfer, pages_);
     pages_->addTab(settingsPage_, "Настройка ККМ");
@@ -222,7 +231,7 @@ void TfmMain::RefreshCaptions() {
     settingsPage_->RefreshCaptions();
 }
 
-bool TfmMain::FormCloseQuery() { return true; }
+bool TfmMain::FormCloseQuery() { return profilesPanel_->FormCloseQuery(); }
 
 void TfmMain::FormClose() {
     if (closed_) return;

@@ -22,6 +22,7 @@ class TSettingsPage;
 class TDemoRegister;
 class TGoodsPage;
 class TJournalPage;
+class TProfilesPanel;
 
 class TfmMain : public QWidget {
     Q_OBJECT
@@ -57,6 +58,7 @@ public:
     TSettingsPage* SettingsPage() const { return settingsPage_; }
     TGoodsPage* GoodsPage() const { return goodsPage_; }
     TJournalPage* JournalPage() const { return journalPage_; }
+    TProfilesPanel* ProfilesPanel() const { return profilesPanel_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +79,7 @@ private:
     TSettingsPage* settingsPage_ = nullptr;
     TGoodsPage* goodsPage_ = nullptr;
     TJournalPage* journalPage_ = nullptr;
+    TProfilesPanel* profilesPanel_ = nullptr;
     int shownPage_ = 0;
     bool closed_ = false;
     std::unique_ptr<TMessageBoxForm> boxes_;

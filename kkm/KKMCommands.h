@@ -9,11 +9,6 @@
 #include <initializer_list>
 #include <string>
 
-// Department kinds as the register codes them.
-constexpr std::uint8_t DepKindGoods = 0xA1;
-constexpr std::uint8_t DepKindService = 0xA2;
-constexpr std::uint8_t DepKindClosed = 0xA3;
-
 // Highest goods code a single goods read can carry (four digits).
 constexpr int MaxSingleGoodsCode = 9999;
 
@@ -26,10 +21,6 @@ std::string NormalizeVersion(const std::string& version);
 // rounded to four decimals, as decimal digits. False when that is not a
 // whole number of kopecks, is negative, or has more than 10 digits.
 bool DepPriceDigits(double price, std::string& digits);
-
-// Language text of a department kind: string 45, 46 or 47 (closed for any
-// code other than goods and service).
-std::string DepKindText(std::uint8_t kind);
 
 namespace kkmcmd {
 

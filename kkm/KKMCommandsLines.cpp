@@ -41,12 +41,6 @@ bool SetLine(TProtocolKKM& link, bool header, int n) {
 
 }  // namespace
 
-std::string DepKindText(std::uint8_t kind) {
-    if (kind == DepKindGoods) return LangStr(45);
-    if (kind == DepKindService) return LangStr(46);
-    return LangStr(47);
-}
-
 bool DepPriceDigits(double price, std::string& digits) {
     digits.clear();
     // Price × 100 as a currency amount: four decimals.

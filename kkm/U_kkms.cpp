@@ -1,5 +1,7 @@
 #include "kkm/U_kkms.h"
 
+#include "lang/U_language.h"
+
 #include "app/IniFile.h"
 #include "app/U_filedirwork.h"
 
@@ -130,4 +132,10 @@ std::uint8_t TKKMInfo::GetOptionDef(int i) const {
 std::string TKKMInfo::GetOptionCaption(int i) const {
     if (i < 1 || i > KKMOptionCount) return {};
     return Options[i - 1].Caption;
+}
+
+std::string DepKindText(std::uint8_t kind) {
+    if (kind == DepKindGoods) return LangStr(45);
+    if (kind == DepKindService) return LangStr(46);
+    return LangStr(47);
 }

@@ -61,6 +61,15 @@ constexpr const char* NoDescriptionMark = "нет описания,def: ";
 // "AUTONOM", "ON-LINE", "OFF-LINE" for modes 0..2, else "?:" and the number.
 std::string KKMModeText(std::uint8_t mode);
 
+// Department kinds as the register codes them (the profile files store the
+// same numbers, 161..163); every other code is a closed department.
+constexpr std::uint8_t DepKindGoods = 0xA1;
+constexpr std::uint8_t DepKindService = 0xA2;
+constexpr std::uint8_t DepKindClosed = 0xA3;
+// Language text of a department kind: string 45, 46 or 47 (closed for any
+// code other than goods and service).
+std::string DepKindText(std::uint8_t kind);
+
 // The image's data; TKKMInfo adds the views bound to its own Goods bytes.
 struct TKKMInfoData {
     std::string Model = "???";

@@ -65,11 +65,7 @@ std::int32_t NormalDepKind(std::int32_t code) {
 
 std::string DepKindText(const TFieldValue& kind) {
     if (kind.IsNull()) return {};
-    switch (NormalDepKind(kind.AsInteger())) {
-    case DepKindGoods: return LangStr(45);
-    case DepKindService: return LangStr(46);
-    default: return LangStr(47);
-    }
+    return DepKindText(static_cast<std::uint8_t>(NormalDepKind(kind.AsInteger())));
 }
 
 std::optional<std::int32_t> DepKindFromText(const std::string& text) {

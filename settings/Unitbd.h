@@ -15,6 +15,7 @@
 // back as a code (DepKindFromText, OnSetText), so loading another language
 // between a read and a write leaves the kinds as they are.
 #pragma once
+#include "kkm/U_kkms.h"
 #include "settings/MemTable.h"
 
 #include <array>
@@ -26,9 +27,6 @@
 
 class TKKMInfo;
 
-constexpr std::int32_t DepKindGoods = 0xA1;
-constexpr std::int32_t DepKindService = 0xA2;
-constexpr std::int32_t DepKindClosed = 0xA3;
 
 // 0xA1 and 0xA2 stay; every other code is a closed department.
 std::int32_t NormalDepKind(std::int32_t code);

@@ -58,9 +58,7 @@ protected:
         w->show();
     }
     void TearDown() override {
-        // The pages watch the data module's tables: they go before the window's members.
         w->FormClose();
-        delete w->MainPageControl();
         w.reset();
         sim.Stop();
         ResetSwitches();

@@ -54,10 +54,7 @@ protected:
         page = w->SettingsPage();
     }
     void TearDown() override {
-        // The page's grids watch the data module's tables: the pages go
-        // before the window's members.
         w->FormClose();
-        delete w->MainPageControl();
         w.reset();
         sim.Stop();
         ResetSwitches();
