@@ -99,7 +99,11 @@ TfmMain::TfmMain(QWidget* parent)
     connect(connection_, &TConnectionPanel::ConnectClicked, this, [this] { Connect(); });
 }
 
-bool TfmMain::Connect() { return Session.Connect(); }
+bool TfmMain::Connect() {
+    // The port stays as it is while a transfer talks to the register.
+    if (Transfer.TransferRunning) return Session.IsConnected();
+    return Session.Connect();
+}
 
 QLineEdit* TfmMain::eBdFile() const { return goodsPage_->eBdFile; }
 

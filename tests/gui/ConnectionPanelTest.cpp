@@ -141,3 +141,14 @@ TEST(ConnectionPanel, ABusyPortLosesItsMarkOnceOpened) {
     ASSERT_TRUE(rig.Window->Connect());
     EXPECT_EQ(S(rig.Panel().cbComPort->currentText()), "COM7");
 }
+
+TEST(ConnectionPanel, TheButtonDoesNothingWhileATransferRuns) {
+    TGuiRig rig;
+    ASSERT_TRUE(rig.Window->Connect());
+    rig.Window->Transfer.TransferRunning = true;
+    rig.Panel().bConnect->click();
+    EXPECT_TRUE(rig.Window->Session.IsConnected());
+    rig.Window->Transfer.End();
+    rig.Panel().bConnect->click();
+    EXPECT_FALSE(rig.Window->Session.IsConnected());
+}
