@@ -143,9 +143,6 @@ int main(int argc, char** argv) {
     std::printf("resident memory: %.1f MB with the rows (%.1f MB before, pages kept from writing the file)\n", afterImport,
                 before);
 
-    // The window lets go of its pages after its tables; the page goes first.
-    w->FormClose();
-    delete w->GoodsPage();
     delete w;
     std::filesystem::remove_all(std::filesystem::current_path());
     return 0;

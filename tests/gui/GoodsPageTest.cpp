@@ -31,12 +31,6 @@ using TBytes = std::vector<std::uint8_t>;
 
 struct TGoodsRig : TGuiRig {
     explicit TGoodsRig(int simPort = kRigPort) : TGuiRig(simPort) { Window->MainPageControl()->setCurrentIndex(1); }
-    // The window destroys its tables before its pages; the goods grid's
-    // model must not outlive the goods table, so the page goes first.
-    ~TGoodsRig() {
-        Window->FormClose();
-        delete Window->GoodsPage();
-    }
     TGoodsPage& Page() const { return *Window->GoodsPage(); }
     TMemTable& Table() const { return Window->BD->mtTOBAP; }
     std::vector<int> Codes() const {
