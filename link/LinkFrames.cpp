@@ -34,6 +34,52 @@ std::vector<std::uint8_t> BuildDataBlock(const std::uint8_t* data, int length, s
     return block;
 }
 
+TControlCheck CheckControlFrame(const std::uint8_t* f, std::uint8_t packedNet) {
+    if (static_cast<std::uint8_t>(f[2] + f[3] + f[4]) != 0) return TControlCheck::BadChecksum;
+    if (f[0] != ESC || f[1] != 0x02 || f[2] != packedNet) return TControlCheck::BadHeader;
+    return TControlCheck::Ok;
+}
+
+TDataBlockDecoder::TState TDataBlockDecoder::Finish(TState s) {
+    stage_ = Finished;
+    result_ = s;
+    return s;
+}
+
+TDataBlockDecoder::TState TDataBlockDecoder::Store(std::uint8_t b) {
+    buffer_[length_++] = b;
+    sum_ = static_cast<std::uint8_t>(sum_ + b);
+    return length_ < max_ ? NeedMore : Finish(Overflow);
+}
+
+TDataBlockDecoder::TState TDataBlockDecoder::Put(std::uint8_t b) {
+    switch (stage_) {
+        case Finished: return result_;
+        case Lead:
+            stage_ = Body;
+            return length_ < max_ ? NeedMore : Finish(Overflow);
+        case Body:
+            if (b != ESC) return Store(b);
+            stage_ = Escape;
+            return NeedMore;
+        case Escape:
+            if (b == ESC_END) {
+                stage_ = Sum;
+                return NeedMore;
+            }
+            if (b != ESC_STUFF) return Finish(BadEscape);
+            stage_ = Body;
+            return Store(ESC);
+        case Sum:
+            if (static_cast<std::uint8_t>(sum_ + b) != 0) {
+                length_ = 0;
+                return Finish(BadChecksum);
+            }
+            return Finish(Done);
+    }
+    return result_;
+}
+
 std::string HexBytes(const std::uint8_t* data, std::size_t length) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;

@@ -49,6 +49,39 @@ std::vector<std::uint8_t> BuildDataBlock(const std::uint8_t* data, int length, s
 // 0 - sum of the bytes, modulo 256.
 std::uint8_t BlockChecksum(const std::uint8_t* data, std::size_t length);
 
+// Checks the five bytes of a received control frame: first the checksum of
+// bytes 2..4, then the start 7F 02 and the packed network number.
+enum class TControlCheck { Ok, BadChecksum, BadHeader };
+TControlCheck CheckControlFrame(const std::uint8_t* frame, std::uint8_t packedNet);
+
+// Takes a data block apart byte by byte as it comes off the line: the lead
+// byte (any value), the data with its escapes up to 7F 03, the checksum. The
+// data goes into a buffer of maxLength bytes; a block that fills the buffer
+// before its end mark overflows.
+class TDataBlockDecoder {
+public:
+    enum TState { NeedMore, Done, BadEscape, Overflow, BadChecksum };
+
+    TDataBlockDecoder(std::uint8_t* buffer, int maxLength) : buffer_(buffer), max_(maxLength) {}
+    // The next byte from the line. Once the answer is other than NeedMore the
+    // block is finished and further bytes are not taken.
+    TState Put(std::uint8_t b);
+    // Data bytes stored so far (0 after a checksum failure).
+    int Length() const { return length_; }
+
+private:
+    enum TStage { Lead, Body, Escape, Sum, Finished };
+    std::uint8_t* buffer_;
+    int max_;
+    int length_ = 0;
+    std::uint8_t sum_ = 0;
+    TStage stage_ = Lead;
+    TState result_ = NeedMore;
+
+    TState Finish(TState s);
+    TState Store(std::uint8_t b);
+};
+
 // "7F 02 01 C5 3A": two upper-case hexadecimal digits per byte.
 std::string HexBytes(const std::uint8_t* data, std::size_t length);
 

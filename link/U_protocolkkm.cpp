@@ -64,8 +64,11 @@ int TProtocolKKM::ReceiveControl(std::uint8_t& c) {
     std::uint8_t f[5];
     int n = 5;
     if (!KKM->Port || !KKM->Port->Read(f, n)) return lrTimeout;
-    if (static_cast<std::uint8_t>(f[2] + f[3] + f[4]) != 0) return lrChecksum;
-    if (f[0] != 0x7F || f[1] != 0x02 || f[2] != PackNetNumber(KKM->NetNumber)) return lrFormat;
+    switch (CheckControlFrame(f, PackNetNumber(KKM->NetNumber))) {
+        case TControlCheck::BadChecksum: return lrChecksum;
+        case TControlCheck::BadHeader: return lrFormat;
+        case TControlCheck::Ok: break;
+    }
     c = f[3];
     if (ResetsSequence(c)) KKM->RxSeq = KKM->TxSeq = 0;
     MT(FrameTrace(c, KKM->NetNumber), mdFunctional);
@@ -84,43 +87,29 @@ int TProtocolKKM::SendDataBlock(const std::uint8_t* data, int length) {
 
 int TProtocolKKM::ReceiveDataBlock(std::uint8_t* buffer, int maxLength, int& length) {
     length = 0;
-    std::uint8_t b = 0;
-    int one = 1;
-    if (!KKM->Port || !KKM->Port->Read(&b, one)) return lrTimeout;  // lead byte, any value
-    bool escape = false;
-    bool end = false;
-    std::uint8_t sum = 0;
-    while (length < maxLength && !end) {
-        one = 1;
-        if (!KKM->Port->Read(&b, one)) return lrTimeout;
-        if (escape) {
-            if (b == ESC_END) {
-                end = true;
-            } else if (b == ESC_STUFF) {
-                buffer[length++] = ESC;
-                sum = static_cast<std::uint8_t>(sum + ESC);
-                escape = false;
-            } else {
-                return lrFormat;
-            }
-        } else if (b == ESC) {
-            escape = true;
-        } else {
-            buffer[length++] = b;
-            sum = static_cast<std::uint8_t>(sum + b);
+    if (!KKM->Port) return lrTimeout;
+    TDataBlockDecoder block(buffer, maxLength);
+    for (;;) {
+        std::uint8_t b = 0;
+        int one = 1;
+        if (!KKM->Port->Read(&b, one)) {
+            length = block.Length();
+            return lrTimeout;
         }
+        const auto state = block.Put(b);
+        length = block.Length();
+        switch (state) {
+            case TDataBlockDecoder::NeedMore: continue;
+            case TDataBlockDecoder::BadEscape: return lrFormat;
+            case TDataBlockDecoder::Overflow: return lrOverflow;
+            case TDataBlockDecoder::BadChecksum: return lrChecksum;
+            case TDataBlockDecoder::Done: break;
+        }
+        MT(">data ПК<-ККМ             size:" + std::to_string(length) + "  :" +
+               FirstBytes(buffer, static_cast<std::size_t>(length)),
+           mdFunctional);
+        return lrOk;
     }
-    if (!end) return lrOverflow;
-    one = 1;
-    if (!KKM->Port->Read(&b, one)) return lrTimeout;
-    if (static_cast<std::uint8_t>(sum + b) != 0) {
-        length = 0;
-        return lrChecksum;
-    }
-    MT(">data ПК<-ККМ             size:" + std::to_string(length) + "  :" +
-           FirstBytes(buffer, static_cast<std::size_t>(length)),
-       mdFunctional);
-    return lrOk;
 }
 
 int TProtocolKKM::SendDataFrame(const TKKMPacket& request, bool continuation) {
