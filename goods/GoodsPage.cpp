@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -113,26 +114,35 @@ TGoodsPage::~TGoodsPage() = default;
 QWidget* TGoodsPage::BuildButtons() {
     auto* panel = new QWidget(this);
     panel->setObjectName("pnlGoodsButtons");
-    auto* grid = new QVBoxLayout(panel);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(3);
+    auto* box = new QVBoxLayout(panel);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(3);
 
-    auto* row = new QHBoxLayout;
+    // Reading over writing, the row buttons at the end: two rows of three,
+    // so the page fits the window's design width.
+    auto* buttons = new QGridLayout;
+    buttons->setHorizontalSpacing(4);
+    buttons->setVerticalSpacing(3);
     bLoadTOBAP = Button("bLoadTOBAP", CaptionLoadTOBAP, panel, true);
     bLoadOneTOBAP = Button("bLoadOneTOBAP", "Считать текущий", panel);
     bSaveTOBAP = Button("bSaveTOBAP", CaptionSaveTOBAP, panel, true);
     bSaveOneTOBAP = Button("bSaveOneTOBAP", "Записать текущий", panel);
     bAddTOBAP = Button("bAddTOBAP", "Добавить запись", panel);
     bDelTOBAP = Button("bDelTOBAP", "Удалить запись", panel);
-    for (QPushButton* b : {bLoadTOBAP, bLoadOneTOBAP, bSaveTOBAP, bSaveOneTOBAP, bAddTOBAP, bDelTOBAP}) row->addWidget(b);
-    row->addStretch(1);
-    grid->addLayout(row);
+    buttons->addWidget(bLoadTOBAP, 0, 0);
+    buttons->addWidget(bLoadOneTOBAP, 0, 1);
+    buttons->addWidget(bAddTOBAP, 0, 2);
+    buttons->addWidget(bSaveTOBAP, 1, 0);
+    buttons->addWidget(bSaveOneTOBAP, 1, 1);
+    buttons->addWidget(bDelTOBAP, 1, 2);
+    buttons->setColumnStretch(3, 1);
+    box->addLayout(buttons);
 
     cbisSaveTOBAPCount = new QCheckBox("     При  записи сохранять кол - во", panel);
     cbisSaveTOBAPCount->setObjectName("cbisSaveTOBAPCount");
     cbisSaveTOBAPCount->setChecked(true);
     goods_->SaveCount = true;
-    grid->addWidget(cbisSaveTOBAPCount);
+    box->addWidget(cbisSaveTOBAPCount);
 
     connect(bLoadTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadTOBAPClick(); });
     connect(bLoadOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadOneTOBAPClick(); });
@@ -174,9 +184,9 @@ void TGoodsPage::BuildGrid() {
     DBGridEhTOBAP = new QTableView(this);
     DBGridEhTOBAP->setObjectName("DBGridEhTOBAP");
     std::vector<TGridColumn> columns = {
-        Column("Code", 56, kRight),  Column("Type", 62),     Column("Name", 220),   Column("NG", 34),
-        Column("Price", 76, kRight), Column("Section", 40, kRight), Column("Vesovoy", 58),
-        Column("Shtrih", 130),       Column("isBlock", 40, Qt::AlignCenter),       Column("Count", 76, kRight),
+        Column("Code", 48, kRight),  Column("Type", 52),     Column("Name", 180),   Column("NG", 28),
+        Column("Price", 64, kRight), Column("Section", 34, kRight), Column("Vesovoy", 52),
+        Column("Shtrih", 108),       Column("isBlock", 34, Qt::AlignCenter),       Column("Count", 64, kRight),
     };
     model_ = new TGoodsGridModelQt(bd_.mtTOBAP, std::move(columns), this);
     QTableView* view = DBGridEhTOBAP;

@@ -132,6 +132,8 @@ TEST(GoodsPage, ControlsAndTheirLook) {
     ProcessFor(50);
     EXPECT_FALSE(p.ProgressBar->isVisible());
     EXPECT_TRUE(p.DBGridEhTOBAP->isVisible());
+    // The page fits the window's design size (786 x 561, the left column 154 wide).
+    EXPECT_LE(p.minimumSizeHint().width(), 786 - 154 - 10);
     // The grid fills the page below the buttons.
     EXPECT_GT(p.DBGridEhTOBAP->height(), p.height() - 4 * p.bLoadTOBAP->height() - 40);
 }
