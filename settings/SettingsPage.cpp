@@ -68,7 +68,7 @@ QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
 
 QVBoxLayout* TabBox(QWidget* tab) {
     auto* box = new QVBoxLayout(tab);
-    box->setContentsMargins(4, 4, 4, 4);
+    box->setContentsMargins(4, 2, 4, 2);
     box->setSpacing(4);
     return box;
 }
@@ -83,7 +83,7 @@ TSettingsPage::TSettingsPage(TRegisterSession& session, TBD& bd, TTransferState&
     setFont(pageFont);
 
     auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(3, 3, 3, 3);
+    page->setContentsMargins(3, 2, 3, 2);
     page->setSpacing(3);
 
     auto* top = new QHBoxLayout;
