@@ -117,13 +117,20 @@ bool TProfileStore::Open() {
                   {Tax, "Tax.dbf", kTaxFields}, {Profile, "Profile.dbf", kProfileFields}};
     for (const auto& t : tables) {
         if (t.Table.IsOpen()) continue;
+        // A read-only table stays open: stored profiles still load; the
+        // writing operations refuse it (EnsureWritable).
         if (!t.Table.Open(JoinPath(dir, t.File), t.Fields)) return Failed(t.Table, "Не удалось открыть базу профилей");
-        if (t.Table.IsReadOnly()) {
-            Error("База профилей только для чтения: " + t.Table.FileName(), true, true, true);
-            t.Table.Close();
+    }
+    return true;
+}
+
+bool TProfileStore::EnsureWritable() {
+    if (!EnsureOpen()) return false;
+    for (const TDbfTable* t : {&Profile, &Options, &Dep, &Tax, &Check, &CheckFont})
+        if (t->IsReadOnly()) {
+            Error("База профилей только для чтения: " + t->FileName(), true, true, true);
             return false;
         }
-    }
     return true;
 }
 
@@ -188,7 +195,7 @@ std::string TProfileStore::NewKey() {
 // ------------------------------------------------------------------- saving
 
 std::string TProfileStore::SaveProfile(const std::string& name, const std::string& sn, const std::string& version) {
-    if (!EnsureOpen()) return {};
+    if (!EnsureWritable()) return {};
     for (TMemTable* t : BD.WorkingTables()) EndEdit(*t);
 
     std::vector<TDbfCondition> match = {{"NAME", name}};
@@ -429,7 +436,7 @@ bool TProfileStore::DeleteVisible(TDbfTable& t) {
 }
 
 bool TProfileStore::DeleteStored(const std::string& key) {
-    if (!EnsureOpen()) return false;
+    if (!EnsureWritable()) return false;
     for (TDbfTable* t : {&Tax, &Check, &CheckFont, &Options, &Dep})
         if (!t->SetFilter({{"OLN", key}})) return Failed(*t, "Не удалось прочитать базу профилей");
     if (!Profile.SetFilter({{"LN", key}})) return Failed(Profile, "Не удалось прочитать базу профилей");

@@ -101,6 +101,8 @@ public:
 private:
     bool Failed(const TDbfTable& t, const char* what);
     bool EnsureOpen() { return IsOpen() || Open(); }
+    // Open, and every table writable; else an error box naming the read-only table.
+    bool EnsureWritable();
     std::string NewKey();
     bool SaveOptions(const std::string& key);
     bool SaveDepartments(const std::string& key);
