@@ -5,6 +5,9 @@
 #include "profiles/DbfTable.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -115,3 +118,26 @@ inline std::string RunPython(const TDbfScratch& dir, const std::string& code, bo
     do {                                                                                \
         if (PythonWithDbf().empty()) GTEST_SKIP() << "python3 with the dbf module is missing"; \
     } while (0)
+
+// Writes beyond `bytes` of any file fail (EFBIG, as on a full disk) while
+// this lives.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
