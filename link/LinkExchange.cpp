@@ -17,6 +17,17 @@ void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 constexpr int kPassLimit = 5;   // a pass after pass 5 is the last (six in all)
 constexpr int kFrameLimit = 10;  // frames in one pass without progress
+// Sequence errors in one exchange. A register that restarts its answer after
+// every RST and numbers one frame wrong each time would otherwise be taken
+// round forever: each frame it gets right counts as progress.
+constexpr int kResyncLimit = 10;
+
+// Closing and opening the port empties its input: what was on the line
+// belongs to frames the exchange has given up.
+void DropInput(TComPort& port) {
+    port.Close();
+    port.Open();
+}
 
 // The hook lives for one exchange, whichever way it ends.
 struct THookReset {
@@ -49,6 +60,8 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
     int attempt = 1;
     int err = lrOk;
     bool garbled = false;  // the last pass ended on bytes that were no frame
+    int resyncs = 0;       // sequence errors so far
+    bool giveUp = false;   // too many of them: the exchange ends
     kkm.LinkState = 2;
     std::uint8_t frame[MaxBlockData];
 
@@ -61,9 +74,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
         if (garbled) {
             // Frames are read five bytes at a time: whatever is left of the
             // garbled bytes would shift every frame of this pass as well.
-            // Reopening empties the input.
-            kkm.Port->Close();
-            kkm.Port->Open();
+            DropInput(*kkm.Port);
             garbled = false;
         }
         err = SendControl(RDY);
@@ -105,6 +116,21 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         kkm.LinkState = 2;
                         kkm.RxSeq = 0;
                         kkm.TxSeq = 0;
+                        // The register starts its answer again after SYN or RST; the
+                        // frames a hook has taken would reach it a second time.
+                        if (delivered) {
+                            giveUp = true;
+                            break;
+                        }
+                        if (++resyncs > kResyncLimit) {
+                            ET("зацикливание", mdFunctional);
+                            giveUp = true;
+                            break;
+                        }
+                        // Frames behind this one are from the answer the register
+                        // now starts again: taken, they would be out of sequence
+                        // in their turn and start it once more.
+                        DropInput(*kkm.Port);
                         err = SendControl(more ? RST : SYN);
                         Pause(10);
                         awaiting = true;
@@ -223,6 +249,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
             if (delivered) Pause(350);
         }
         const int a = attempt++;
+        if (giveUp) break;
         if (a <= kPassLimit && (delivered || pending || awaiting || err != lrOk || retry)) continue;
         break;
     }
@@ -231,8 +258,10 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
     Pause(10);
     const bool result = kkm.LinkState == 0 && !awaiting && !pending && (!carriesData || answered);
     if (!result) {
-        kkm.Port->Close();
-        kkm.Port->Open();  // purges both directions
+        // A register still in the middle of its answer would offer the rest
+        // to the next command: it is told to hang up.
+        if (awaiting || delivered || giveUp) SendControl(DISC);
+        DropInput(*kkm.Port);
     }
     return result;
 }

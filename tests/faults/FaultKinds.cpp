@@ -29,16 +29,21 @@ std::string TenAcks() {
 }
 
 // A fault on a DATA frame: the first answer frame and a later one (the
-// 5th frame of a stream; for a single answer, the one sent in the second
+// middle frame of a stream; for a single answer, the one sent in the second
 // pass after the request was refused once). The simulator makes the fault
 // on every DATA frame it sends afresh; what it sends again on a repeat
 // request goes clean, so a corrupt block always has its good repeat.
 TFaultKind FrameFault(const std::string& name, const std::string& kind, const std::string& arg, TRowKind row,
-                      TExpect every) {
+                      int frames, TExpect every) {
     const std::string suffix = arg.empty() ? "" : ":" + arg;
     TFaultKind k{name, {{"1st answer frame", {kind + ":1" + suffix}}}};
-    if (row == TRowKind::Stream)
-        k.Positions.push_back({"5th frame", {kind + ":5" + suffix}});
+    if (row == TRowKind::Stream) {
+        // A frame out of sequence after the hook took others ends the
+        // transfer: the register would start its answer again.
+        const std::string middle = std::to_string((frames + 1) / 2);
+        k.Positions.push_back({"frame " + middle + " of " + std::to_string(frames), {kind + ":" + middle + suffix},
+                               kind == "seq" ? TExpect::Fail : TExpect::Recover});
+    }
     else
         k.Positions.push_back({"answer frame of the 2nd pass", {"req:1:WAIT", kind + ":1" + suffix}});
     k.Positions.push_back({"every frame sent", Every(kind, kEvery, arg), every});
@@ -68,9 +73,9 @@ const char* ExpectText(TExpect e) {
     return "?";
 }
 
-std::vector<TFaultKind> FaultKinds(TRowKind row) {
+std::vector<TFaultKind> FaultKinds(TRowKind row, int frames) {
     std::vector<TFaultKind> kinds;
-    kinds.push_back(FrameFault("corrupt checksum", "checksum", "", row, TExpect::Recover));
+    kinds.push_back(FrameFault("corrupt checksum", "checksum", "", row, frames, TExpect::Recover));
     kinds.push_back(HandshakeFault("WAIT", "WAIT", TExpect::Recover, row));
     kinds.push_back(HandshakeFault("BUSY", "BUSY", TExpect::Recover, row));
     // REJ or RST answering the opening RDY ends the exchange: nothing is
@@ -80,12 +85,15 @@ std::vector<TFaultKind> FaultKinds(TRowKind row) {
     kinds.push_back(HandshakeFault("RST", "RST", TExpect::Fail, row));
     // A frame sent again after SYN is a fresh frame: wrong every time, the
     // exchange runs out of frames and passes.
-    kinds.push_back(FrameFault("wrong sequence number", "seq", "", row, TExpect::Fail));
+    kinds.push_back(FrameFault("wrong sequence number", "seq", "", row, frames, TExpect::Fail));
 
     TFaultKind flood{"ten handshake frames",
                      {{"1st RDY: ten ACKs", {"rdy:1:" + TenAcks()}},
                       {"the request: ten ACKs", {"flood:1"}},
-                      {"the request: 25 ACKs", {"flood:1:25"}},
+                      // The register answers each RDY of the passes the ACKs fill
+                      // with its first frame again: a stream gets it twice, the
+                      // second time out of sequence.
+                      {"the request: 25 ACKs", {"flood:1:25"}, row == TRowKind::Stream ? TExpect::Fail : TExpect::Recover},
                       {"every RDY: ten ACKs", Every("rdy", kEvery, TenAcks()), TExpect::Fail}}};
     kinds.push_back(flood);
 
@@ -100,11 +108,14 @@ std::vector<TFaultKind> FaultKinds(TRowKind row) {
     silence.Positions.push_back({"every RDY", {"silent:1"}, TExpect::Fail, true});
     kinds.push_back(silence);
 
-    kinds.push_back(FrameFault("dropped bytes", "drop", "3", row, TExpect::Recover));
+    kinds.push_back(FrameFault("dropped bytes", "drop", "3", row, frames, TExpect::Recover));
 
     TFaultKind noise{"line noise", {{"before the RDY answer", {"noise:1"}}}};
-    if (row == TRowKind::Stream)
-        noise.Positions.push_back({"before the 10th control frame", {"noise:10"}});
+    if (row == TRowKind::Stream) {
+        // Inside the stream: the register sends RDY, ACK, then DATA frames.
+        const std::string at = std::to_string(2 + (frames + 1) / 2);
+        noise.Positions.push_back({"before control frame " + at, {"noise:" + at}});
+    }
     else
         noise.Positions.push_back({"before the answer frame", {"noise:3"}});
     noise.Positions.push_back({"before every control frame", Every("noise", kEvery), TExpect::Either});

@@ -39,8 +39,8 @@ struct TFaultKind {
 };
 
 // Every fault kind the simulator can make, at the places that exist in an
-// exchange of this kind.
-std::vector<TFaultKind> FaultKinds(TRowKind row);
+// exchange of this kind (with this many DATA frames in the answer).
+std::vector<TFaultKind> FaultKinds(TRowKind row, int frames);
 
 // The computer's side of one case: the main window's register session, the
 // data module and the transfer state, on a fresh simulator.
@@ -77,7 +77,8 @@ private:
 struct TMatrixRow {
     std::string Name;
     TRowKind Kind = TRowKind::Command;
-    int Frames = 1;  // DATA frames of the register's answer
+    int Frames = 1;     // DATA frames of the register's answer
+    int Exchanges = 1;  // exchanges the operation runs
     // The simulator's content and the device image before the operation:
     // what a read brings must differ from the image, what a write sends
     // must differ from the register.
@@ -88,12 +89,19 @@ struct TMatrixRow {
     // Streams: what a failed transfer may leave (what had arrived) compared
     // with the whole result. Unset: a failure must leave Local unchanged.
     std::function<bool(const std::string& got, const std::string& whole)> PartOf;
+    // Streams: the items (rows, lines) in a Local text; unset: its lines.
+    std::function<int(const std::string&)> Count;
     // Streams: Local after the register streamed an oversize answer of this
     // many bytes instead of its own.
     std::function<std::string(int bytes)> OversizeResult;
+    // Added to a wrong result under an oversize answer: a fault known and
+    // where it lies.
+    std::string OversizeFault;
 };
 
 std::vector<TMatrixRow> CommandRows();
+// Settings page actions: many commands, and the working tables.
+std::vector<TMatrixRow> PageRows();
 std::vector<TMatrixRow> StreamRows();
 
 // The device image every row starts from: the model file of the simulated
@@ -126,6 +134,6 @@ TCaseResult RunCase(const TMatrixRow& row, const TFaultPosition& position, const
 // The most an operation may take: the exchange's pass limit times the
 // longest pass (one port time-out, ten frames' pauses, the pauses between
 // passes), doubled, with a second of scheduling slack.
-long long BoundMs(TRowKind kind, int frames, bool portTimeouts);
+long long BoundMs(TRowKind kind, int frames, bool portTimeouts, int exchanges = 1);
 
 }  // namespace faults

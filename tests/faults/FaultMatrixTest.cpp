@@ -1,12 +1,13 @@
 // The link fault matrix as a test. The cases spend most of their time
-// waiting for time-outs and pauses, so they run in a few worker processes
-// at once (VORNIK_FAULT_WORKERS, 6 by default); each worker has its own
-// simulators, ports and log. With VORNIK_FAULT_TABLE set to a file name the
+// waiting for time-outs and pauses, so they run in processes of their own,
+// several at once (VORNIK_FAULT_WORKERS, 10 by default); each has its own
+// simulator, port and log. With VORNIK_FAULT_TABLE set to a file name the
 // matrix with its outcomes and times is written there as a markdown table.
 #include "FaultMatrix.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -59,75 +60,66 @@ bool Decode(const std::string& line, std::size_t& index, TCaseResult& r) {
 
 int Workers() {
     const char* v = std::getenv("VORNIK_FAULT_WORKERS");
-    const int n = v ? std::atoi(v) : 6;
+    const int n = v ? std::atoi(v) : 10;
     return n < 1 ? 1 : n;
 }
 
-// Runs every case in worker processes; a case whose worker died or hung
-// gets a result that says so.
+// Runs every case in a process of its own, a few at a time. A case that
+// crashes, or runs past its bound with time to spare, gets a result that
+// says so; the others go on.
 std::vector<TCaseResult> RunAll(const std::vector<TCase>& cases, const std::string& dir) {
-    const int workers = Workers();
-    long long boundSum = 0;
-    for (const auto& c : cases) boundSum += BoundMs(c.Row->Kind, c.Row->Frames, c.Position.PortTimeouts);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundSum / workers + 60000);
+    using Clock = std::chrono::steady_clock;
+    struct TRunning {
+        pid_t Pid;
+        std::size_t Index;
+        Clock::time_point Deadline;
+    };
+    const std::size_t workers = static_cast<std::size_t>(Workers());
+    std::vector<TCaseResult> results(cases.size());
+    std::vector<TRunning> running;
+    const auto file = [&dir](std::size_t i) { return dir + "/case-" + std::to_string(i); };
+    const auto collect = [&](const TRunning& r, bool killed, int status) {
+        TCaseResult& result = results[r.Index];
+        std::ifstream in(file(r.Index));
+        std::string line;
+        std::size_t index = 0;
+        if (!killed && std::getline(in, line) && Decode(line, index, result)) return;
+        result.Outcome = killed ? "hung" : "crashed";
+        result.Problems.push_back(killed ? "did not end within its bound and 30 s more: killed"
+                                         : "the case's process died (status " + std::to_string(status) + ")");
+    };
 
     std::fflush(nullptr);
-    std::vector<pid_t> pids;
-    for (int w = 0; w < workers; ++w) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            std::ofstream out(dir + "/results-" + std::to_string(w));
-            std::ofstream progress(dir + "/running-" + std::to_string(w));
-            for (std::size_t i = static_cast<std::size_t>(w); i < cases.size(); i += static_cast<std::size_t>(workers)) {
-                progress << i << "\n" << std::flush;
-                const TCase& c = cases[i];
-                out << Encode(i, RunCase(*c.Row, c.Position, *c.Clean)) << std::flush;
+    for (std::size_t next = 0; next < cases.size() || !running.empty();) {
+        while (next < cases.size() && running.size() < workers) {
+            const TCase& c = cases[next];
+            const pid_t pid = fork();
+            if (pid == 0) {
+                std::ofstream out(file(next));
+                out << Encode(next, RunCase(*c.Row, c.Position, *c.Clean)) << std::flush;
+                std::_Exit(0);
             }
-            std::_Exit(0);
+            const long long bound = BoundMs(c.Row->Kind, c.Row->Frames, c.Position.PortTimeouts, c.Row->Exchanges);
+            running.push_back({pid, next, Clock::now() + std::chrono::milliseconds(bound + 30000)});
+            ++next;
         }
-        pids.push_back(pid);
-    }
-    std::vector<int> status(pids.size(), -1);
-    for (std::size_t left = pids.size(); left > 0;) {
-        for (std::size_t w = 0; w < pids.size(); ++w)
-            if (status[w] == -1) {
-                int st = 0;
-                if (waitpid(pids[w], &st, WNOHANG) == pids[w]) {
-                    status[w] = st;
-                    --left;
-                }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (std::size_t k = 0; k < running.size();) {
+            int status = 0;
+            const TRunning r = running[k];
+            if (waitpid(r.Pid, &status, WNOHANG) == r.Pid) {
+                collect(r, false, status);
+            } else if (Clock::now() > r.Deadline) {
+                kill(r.Pid, SIGKILL);
+                waitpid(r.Pid, nullptr, 0);
+                collect(r, true, 0);
+            } else {
+                ++k;
+                continue;
             }
-        if (left == 0) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            for (std::size_t w = 0; w < pids.size(); ++w)
-                if (status[w] == -1) {
-                    kill(pids[w], SIGKILL);
-                    waitpid(pids[w], nullptr, 0);
-                    status[w] = 0;
-                }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-
-    std::vector<TCaseResult> results(cases.size());
-    std::vector<bool> done(cases.size(), false);
-    for (int w = 0; w < workers; ++w) {
-        std::ifstream in(dir + "/results-" + std::to_string(w));
-        for (std::string line; std::getline(in, line);) {
-            std::size_t index = 0;
-            TCaseResult r;
-            if (Decode(line, index, r) && index < cases.size()) {
-                results[index] = r;
-                done[index] = true;
-            }
+            running.erase(running.begin() + static_cast<long>(k));
         }
     }
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        if (!done[i]) {
-            results[i].Outcome = "no result";
-            results[i].Problems.push_back("the case crashed or hung its worker (or a case before it did)");
-        }
     return results;
 }
 
@@ -137,22 +129,84 @@ std::string Escape(const std::string& s) {
     return out;
 }
 
+// A cell of the grid: the outcome in a word and the time it took.
+std::string Cell(const TCase& c, const TCaseResult& r, TExpect shownMust) {
+    std::string text;
+    if (r.Outcome == "recovered")
+        text = "ok " + std::to_string(r.Ms);
+    else if (r.Outcome.rfind("failed, kept ", 0) == 0)
+        text = "fail " + std::to_string(r.Ms) + ", kept " + r.Outcome.substr(13);
+    else if (r.Outcome == "failed, write applied")
+        text = "fail " + std::to_string(r.Ms) + ", written";
+    else if (r.Outcome.rfind("failed", 0) == 0)
+        text = "fail " + std::to_string(r.Ms);
+    else
+        text = r.Outcome;
+    if (c.Position.Expect != shownMust) text += " †";
+    if (!r.Problems.empty()) text += " **PROBLEM**";
+    return Escape(text);
+}
+
+// One grid per group of operations: a line per fault and position, a
+// column per operation.
+void WriteGrid(std::ofstream& f, const std::vector<const TMatrixRow*>& ops, const std::vector<TCase>& cases,
+               const std::vector<TCaseResult>& results) {
+    std::vector<std::pair<std::string, std::string>> keys;  // fault, position, in order of first use
+    std::map<std::pair<std::string, std::string>, TExpect> must;
+    std::map<std::pair<const TMatrixRow*, std::pair<std::string, std::string>>, std::size_t> at;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const TCase& c = cases[i];
+        if (std::find(ops.begin(), ops.end(), c.Row) == ops.end()) continue;
+        const auto key = std::make_pair(c.Fault, c.Position.Label);
+        if (!must.count(key)) {
+            keys.push_back(key);
+            must[key] = c.Position.Expect;
+        }
+        at[{c.Row, key}] = i;
+    }
+    f << "| fault | position | must |";
+    for (const auto* op : ops) f << " " << op->Name << " |";
+    f << "\n|---|---|---|";
+    for (std::size_t i = 0; i < ops.size(); ++i) f << "---|";
+    f << "\n";
+    for (const auto& key : keys) {
+        f << "| " << key.first << " | " << key.second << " | " << ExpectText(must[key]) << " |";
+        for (const auto* op : ops) {
+            const auto it = at.find({op, key});
+            f << " " << (it == at.end() ? "" : Cell(cases[it->second], results[it->second], must[key])) << " |";
+        }
+        f << "\n";
+    }
+}
+
 void WriteTable(const std::string& path, const std::vector<TMatrixRow>& rows, const std::vector<TCleanRun>& cleans,
                 const std::vector<TCase>& cases, const std::vector<TCaseResult>& results) {
     std::ofstream f(path);
-    f << "| operation | clean run, ms |\n|---|---|\n";
-    for (std::size_t i = 0; i < rows.size(); ++i) f << "| " << rows[i].Name << " | " << cleans[i].Ms << " |\n";
-    f << "\n| operation | fault | position | must | outcome | ms | bound, ms | problems |\n"
-         "|---|---|---|---|---|---|---|---|\n";
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const TCase& c = cases[i];
-        const TCaseResult& r = results[i];
-        std::string problems;
-        for (const auto& p : r.Problems) problems += (problems.empty() ? "" : "; ") + p.substr(0, 200);
-        f << "| " << c.Row->Name << " | " << c.Fault << " | " << c.Position.Label << " | "
-          << ExpectText(c.Position.Expect) << " | " << r.Outcome << " | " << r.Ms << " | " << r.BoundMs << " | "
-          << Escape(problems.empty() ? "-" : problems) << " |\n";
-    }
+    f << "Clean runs (no fault), ms:\n\n| operation | ms | answer frames | exchanges |\n|---|---|---|---|\n";
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        f << "| " << rows[i].Name << " | " << cleans[i].Ms << " | " << rows[i].Frames << " | " << rows[i].Exchanges
+          << " |\n";
+    std::vector<const TMatrixRow*> commands, streams;
+    for (const auto& row : rows) (row.Kind == TRowKind::Stream ? streams : commands).push_back(&row);
+    f << "\nCommands and settings page actions:\n\n";
+    WriteGrid(f, commands, cases, results);
+    f << "\nStreamed transfers:\n\n";
+    WriteGrid(f, streams, cases, results);
+    bool any = false;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        for (const auto& p : results[i].Problems) {
+            if (!any) f << "\nProblems:\n\n";
+            any = true;
+            f << "- " << cases[i].Row->Name << " / " << cases[i].Fault << " / " << cases[i].Position.Label << ": "
+              << p.substr(0, 300) << "\n";
+        }
+}
+
+std::vector<TMatrixRow> AllRows() {
+    std::vector<TMatrixRow> rows = CommandRows();
+    for (auto* more : {PageRows, StreamRows})
+        for (auto& row : more()) rows.push_back(std::move(row));
+    return rows;
 }
 
 void RunMatrix(const std::vector<TMatrixRow>& rows) {
@@ -165,7 +219,7 @@ void RunMatrix(const std::vector<TMatrixRow>& rows) {
 
     std::vector<TCase> cases;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        for (const auto& kind : FaultKinds(rows[i].Kind))
+        for (const auto& kind : FaultKinds(rows[i].Kind, rows[i].Frames))
             for (const auto& position : kind.Positions) cases.push_back({&rows[i], kind.Name, position, &cleans[i]});
 
     linktest::TTempDir dir;
@@ -184,10 +238,9 @@ void RunMatrix(const std::vector<TMatrixRow>& rows) {
 TEST(FaultMatrix, DebugCases) {
     const char* only = std::getenv("VORNIK_FAULT_DEBUG");
     if (!only) GTEST_SKIP() << "VORNIK_FAULT_DEBUG not set";
-    std::vector<TMatrixRow> rows = CommandRows();
-    for (auto& row : StreamRows()) rows.push_back(std::move(row));
+    std::vector<TMatrixRow> rows = AllRows();
     for (const auto& row : rows)
-        for (const auto& kind : FaultKinds(row.Kind))
+        for (const auto& kind : FaultKinds(row.Kind, row.Frames))
             for (const auto& position : kind.Positions) {
                 const std::string name = row.Name + " / " + kind.Name + " / " + position.Label;
                 if (name.find(only) == std::string::npos) continue;
@@ -199,7 +252,6 @@ TEST(FaultMatrix, DebugCases) {
 }
 
 TEST(FaultMatrix, EveryOperationUnderEveryFault) {
-    std::vector<TMatrixRow> rows = CommandRows();
-    for (auto& row : StreamRows()) rows.push_back(std::move(row));
+    std::vector<TMatrixRow> rows = AllRows();
     RunMatrix(rows);
 }

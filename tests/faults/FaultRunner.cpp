@@ -47,7 +47,7 @@ bool ReportsFailure(const std::string& log) {
 
 }  // namespace
 
-long long BoundMs(TRowKind kind, int frames, bool portTimeouts) {
+long long BoundMs(TRowKind kind, int frames, bool portTimeouts, int exchanges) {
     const TComPort defaults;
     const long long constant = portTimeouts ? defaults.ReadTotalTimeoutConstant : 50;
     // One pass: at most one read that runs into its time-out (it ends the
@@ -59,7 +59,7 @@ long long BoundMs(TRowKind kind, int frames, bool portTimeouts) {
     const long long passes = kind == TRowKind::Stream ? 6LL * (frames + 1) : 6;
     // Start and end pauses, DISC, reopening the port.
     const long long fixed = 10 + 10 + 50 + 50;
-    return 2 * (passes * pass + fixed) + 1000;
+    return 2 * exchanges * (passes * pass + fixed) + 1000;
 }
 
 TCleanRun RunClean(const TMatrixRow& row) {
@@ -92,7 +92,7 @@ TCleanRun RunClean(const TMatrixRow& row) {
 TCaseResult RunCase(const TMatrixRow& row, const TFaultPosition& position, const TCleanRun& clean) {
     TCaseResult r;
     const int oversizeFrames = (position.OversizeBytes + 254) / 255;
-    r.BoundMs = BoundMs(row.Kind, std::max(row.Frames, oversizeFrames), position.PortTimeouts);
+    r.BoundMs = BoundMs(row.Kind, std::max(row.Frames, oversizeFrames), position.PortTimeouts, row.Exchanges);
     const auto problem = [&r](std::string text) { r.Problems.push_back(std::move(text)); };
 
     TSimState state;
@@ -126,13 +126,16 @@ TCaseResult RunCase(const TMatrixRow& row, const TFaultPosition& position, const
     const std::string& whole =
         position.OversizeBytes && row.OversizeResult ? row.OversizeResult(position.OversizeBytes) : clean.Local1;
     if (r.Ok) {
-        if (local != whole) problem("reported success with wrong data: " + FirstDifference(local, whole));
+        if (local != whole)
+            problem("reported success with wrong data: " + FirstDifference(local, whole) +
+                    (position.OversizeBytes ? row.OversizeFault : std::string()));
         if (sim != clean.Sim1) problem("reported success, the register holds something else");
         r.Outcome = "recovered";
     } else {
         if (row.PartOf) {
             if (!row.PartOf(local, whole)) problem("failed and kept data that did not arrive so: " + FirstDifference(local, whole));
-            r.Outcome = "failed, kept " + std::to_string(Lines(local)) + " of " + std::to_string(Lines(whole));
+            const auto count = row.Count ? row.Count : Lines;
+            r.Outcome = "failed, kept " + std::to_string(count(local)) + " of " + std::to_string(count(whole));
         } else {
             if (local != local0) problem("failed but changed the image: " + FirstDifference(local, local0));
             r.Outcome = "failed, nothing stored";

@@ -93,3 +93,73 @@ TEST(LinkRecovery, AnOptionsAnswerOfThreeHundredBytesIsRefused) {
     EXPECT_EQ(info.OptionCount, 32);
     for (std::uint8_t v : info.OptionValues) EXPECT_EQ(v, 7);
 }
+
+namespace {
+
+// The frame numbers a hook was given (PrepareStream numbers its frames).
+struct TStreamHook {
+    explicit TStreamHook(TProtocolKKM& link) {
+        link.OnData = [this](TKKMPacket& p, bool&) {
+            Numbers.push_back(p.Data[3] | p.Data[4] << 8 | p.Data[5] << 16 | static_cast<std::uint32_t>(p.Data[6]) << 24);
+        };
+    }
+    bool EachOnceInOrder() const {
+        for (std::size_t i = 0; i < Numbers.size(); ++i)
+            if (Numbers[i] != i) return false;
+        return true;
+    }
+    std::vector<std::uint32_t> Numbers;
+};
+
+}  // namespace
+
+// After a RST the register starts its answer again. A hook had already
+// taken the frames before the bad one: the journal showed them twice.
+TEST(LinkRecovery, StreamOutOfSequenceAfterFramesWereTakenEndsWithoutRepeatingThem) {
+    TLogCapture log;
+    TLinkRig rig;
+    rig.Sim.PrepareStream(6, 67);
+    rig.Fault("seq:3");
+    TStreamHook hook(rig.Link);
+    TKKMPacket req = Request({0x01, 0x0F}), ans;
+    EXPECT_FALSE(rig.Link.Exchange(req, ans, true));
+    EXPECT_EQ(hook.Numbers, (std::vector<std::uint32_t>{0, 1}));
+    EXPECT_TRUE(log.Has("WaitData:bad paket number"));
+    rig.Settle();
+    EXPECT_EQ(rig.ComputerSent(0xC0), 1) << "the register is told to hang up";
+    EXPECT_TRUE(rig.Link.GetDateTime());
+}
+
+// A register that answered every RDY of the flooded passes with its first
+// frame left a copy on the line behind each frame taken: out of sequence,
+// RST, the answer from the start, the copy again... the exchange never
+// ended, since every frame taken counts as progress.
+TEST(LinkRecovery, FloodedStreamEnds) {
+    TLogCapture log;
+    TLinkRig rig;
+    rig.Sim.PrepareStream(20, 67);
+    rig.Fault("flood:1:25");
+    TStreamHook hook(rig.Link);
+    TKKMPacket req = Request({0x01, 0x0F}), ans;
+    const auto t0 = std::chrono::steady_clock::now();
+    rig.Link.Exchange(req, ans, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
+    EXPECT_TRUE(hook.EachOnceInOrder());
+    EXPECT_TRUE(rig.Link.GetDateTime());
+}
+
+// A command whose answer frames all come out of sequence: SYN after SYN,
+// then the exchange gives up, and the register is told to hang up.
+TEST(LinkRecovery, AnswerAlwaysOutOfSequenceEndsAndHangsUp) {
+    TLogCapture log;
+    TLinkRig rig;
+    for (int n = 1; n <= 100; ++n) rig.Fault("seq:" + std::to_string(n));
+    TKKMPacket req = Request(kIdentity), ans;
+    EXPECT_FALSE(rig.Link.Exchange(req, ans, true));
+    EXPECT_EQ(ans.Length, 0);
+    EXPECT_EQ(log.Count("WaitData:bad paket number"), 11);
+    rig.Settle();
+    EXPECT_EQ(rig.ComputerSent(0xC0), 1);
+    rig.Sim.ClearFaults();
+    EXPECT_TRUE(rig.Link.GetDateTime());
+}

@@ -1,0 +1,46 @@
+// A read-all packet that is not one goods record: found by the matrix's
+// oversize answer. Kept here on its own so the fault reads plainly.
+#include "FaultMatrix.h"
+
+#include "goods/GoodsTransfer.h"
+
+using namespace faults;
+
+namespace {
+
+// 01 10, result 0 and the 64 bytes of goods record 42, then more bytes.
+std::vector<std::uint8_t> RecordPacket(std::size_t extra) {
+    TSimGoods g;
+    g.Name = "Лишние байты";
+    g.Price = 100;
+    const auto record = SimGoodsRecord(42, g);
+    std::vector<std::uint8_t> p{0x01, 0x10, 0x00};
+    p.insert(p.end(), record.begin(), record.end());
+    p.insert(p.end(), extra, 0x55);
+    return p;
+}
+
+int RowsAfterReadAll(std::size_t extra) {
+    TFaultRig rig(false);
+    std::string error;
+    if (!rig.Start(TSimState{}, BaselineImage(), error)) {
+        ADD_FAILURE() << error;
+        return -1;
+    }
+    rig.Sim.PrepareFrames({RecordPacket(extra)});
+    TGoodsTransfer transfer(rig.Session, rig.BD, rig.Transfer);
+    EXPECT_TRUE(transfer.bLoadTOBAPClick());
+    return rig.BD.mtTOBAP.RecordCount();
+}
+
+}  // namespace
+
+TEST(GoodsReadAllPacket, ARecordPacketOfTheRightLengthAddsARow) { EXPECT_EQ(RowsAfterReadAll(0), 1); }
+
+TEST(GoodsReadAllPacket, APacketLongerThanARecordAddsNoRow) {
+    EXPECT_EQ(RowsAfterReadAll(188), 0)
+        << "FAULT (goods/GoodsTransfer.cpp, for the lead): TGoodsTransfer::OnTOBAPPacket takes any packet of 67 "
+           "bytes or more with result code 0 as a goods record, so an answer that is not one (a 255-byte frame of "
+           "another answer, the register's oversize answer) becomes a row. Fix: take only packets of exactly "
+           "3 + KKMGoodsRecordSize bytes (WT the length of any other, as for a short one).";
+}
