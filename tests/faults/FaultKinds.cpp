@@ -41,8 +41,8 @@ TFaultKind FrameFault(const std::string& name, const std::string& kind, const st
         // A frame out of sequence after the hook took others ends the
         // transfer: the register would start its answer again.
         const std::string middle = std::to_string((frames + 1) / 2);
-        k.Positions.push_back({"frame " + middle + " of " + std::to_string(frames), {kind + ":" + middle + suffix},
-                               kind == "seq" ? TExpect::Fail : TExpect::Recover});
+        k.Positions.push_back(
+            {"middle frame", {kind + ":" + middle + suffix}, kind == "seq" ? TExpect::Fail : TExpect::Recover});
     }
     else
         k.Positions.push_back({"answer frame of the 2nd pass", {"req:1:WAIT", kind + ":1" + suffix}});
@@ -114,10 +114,10 @@ std::vector<TFaultKind> FaultKinds(TRowKind row, int frames) {
     if (row == TRowKind::Stream) {
         // Inside the stream: the register sends RDY, ACK, then DATA frames.
         const std::string at = std::to_string(2 + (frames + 1) / 2);
-        noise.Positions.push_back({"before control frame " + at, {"noise:" + at}});
-    }
-    else
+        noise.Positions.push_back({"before the middle frame", {"noise:" + at}});
+    } else {
         noise.Positions.push_back({"before the answer frame", {"noise:3"}});
+    }
     noise.Positions.push_back({"before every control frame", Every("noise", kEvery), TExpect::Either});
     kinds.push_back(noise);
 

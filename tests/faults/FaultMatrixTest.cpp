@@ -151,7 +151,8 @@ std::string Cell(const TCase& c, const TCaseResult& r, TExpect shownMust) {
 // column per operation.
 void WriteGrid(std::ofstream& f, const std::vector<const TMatrixRow*>& ops, const std::vector<TCase>& cases,
                const std::vector<TCaseResult>& results) {
-    std::vector<std::pair<std::string, std::string>> keys;  // fault, position, in order of first use
+    // Faults in the order of first use, each with its positions likewise.
+    std::vector<std::pair<std::string, std::vector<std::string>>> faults;
     std::map<std::pair<std::string, std::string>, TExpect> must;
     std::map<std::pair<const TMatrixRow*, std::pair<std::string, std::string>>, std::size_t> at;
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -159,11 +160,16 @@ void WriteGrid(std::ofstream& f, const std::vector<const TMatrixRow*>& ops, cons
         if (std::find(ops.begin(), ops.end(), c.Row) == ops.end()) continue;
         const auto key = std::make_pair(c.Fault, c.Position.Label);
         if (!must.count(key)) {
-            keys.push_back(key);
+            auto f = std::find_if(faults.begin(), faults.end(), [&](const auto& x) { return x.first == c.Fault; });
+            if (f == faults.end()) f = faults.insert(faults.end(), {c.Fault, {}});
+            f->second.push_back(c.Position.Label);
             must[key] = c.Position.Expect;
         }
         at[{c.Row, key}] = i;
     }
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (const auto& [fault, positions] : faults)
+        for (const auto& position : positions) keys.push_back({fault, position});
     f << "| fault | position | must |";
     for (const auto* op : ops) f << " " << op->Name << " |";
     f << "\n|---|---|---|";

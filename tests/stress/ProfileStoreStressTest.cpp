@@ -169,6 +169,14 @@ TEST(ProfileStoreStress, DiskFillingDuringASaveKeepsTheOldProfiles) {
     EXPECT_FALSE(run.Ok) << run.All();
     EXPECT_TRUE(NamesATable(run, f.Dir())) << run.All();
     f.ExpectALoads();
+
+    // The new profile is not in the list as if it had been saved.
+    TMessages messages;
+    TStoreRig rig(f.Dir());
+    std::vector<TStoredProfile> found;
+    ASSERT_TRUE(rig.Store.Find({{"NAME", "Профиль Б"}}, found)) << messages.All();
+    EXPECT_TRUE(found.empty())
+        << "a save that failed on a detail table leaves no master row behind";
 }
 
 // Overwriting a profile writes its rows in place, table by table: when the
