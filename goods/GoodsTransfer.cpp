@@ -112,8 +112,10 @@ void TGoodsTransfer::OnTOBAPPacket(TKKMPacket& packet, bool& more) {
     if (ApplicationTerminating() || Transfer.StopRequested) more = false;
 
     if (!info || packet.Length < kAnswerHead || packet.Data[2] != 0) return;  // no record in this packet
-    if (packet.Length < kAnswerHead + KKMGoodsRecordSize) {
-        WT("неполная запись товара: " + std::to_string(packet.Length) + " байт", mdFunctional);
+    // A goods packet is exactly one record; anything else (a cut record, a
+    // frame of another answer) adds no row.
+    if (packet.Length != kAnswerHead + KKMGoodsRecordSize) {
+        WT("запись товара неверной длины: " + std::to_string(packet.Length) + " байт", mdFunctional);
         return;
     }
     std::memcpy(info->Goods, packet.Data + kAnswerHead, KKMGoodsRecordSize);
