@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 20) on its
-# seeds in fuzz/corpus/<target>/. Fails when any target finds a crash, a
+# starting inputs in fuzz/corpus/<target>/. Fails when any target finds a crash, a
 # leak, undefined behaviour or a hang; the input that did it is left in the
 # artifacts folder and named in the summary.
 #
@@ -41,7 +41,7 @@ mkdir -p "$WORK/logs" "$WORK/artifacts"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-# One target: new inputs go to the work corpus, the seeds are only read. With
+# One target: new inputs go to the work corpus, the starting inputs are only read. With
 # FUZZ_CPU=1 the target runs again on its grown corpus until it has used
 # SECONDS of processor time, however busy the machine is.
 run_one() {

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of the fuzz targets into fuzz/corpus/<target>/.
+"""Writes the starting inputs of the fuzz targets into fuzz/corpus/<target>/.
 
-The seeds are the frames, records, lines and files the tests use, laid out
+The starting inputs are the frames, records, lines and files the tests use, laid out
 the way each target reads its input (see the comment at the top of each
-fuzz/<target>.cpp). Run from anywhere; existing seeds are replaced.
+fuzz/<target>.cpp). Run from anywhere; existing inputs are replaced.
 """
 import hashlib
 import os
@@ -55,7 +55,7 @@ def block(data, lead=0x00, bad_sum=False):
     return bytes(out)
 
 
-def link_seeds():
+def link_inputs():
     ident = bytes([0x01, 0x01, 0x00]) + b'R1.025\x00\x00' + b'00012345' + bytes([0x01])
     clock = bytes([0x01, 0x02, 0x00, 0x08, 0x12, 0x26, 0x14, 0x22, 0x05])
     options = bytes([0x01, 0x09, 0x00]) + bytes(range(1, 38))
@@ -131,7 +131,7 @@ def worked_receipt():
             nalich_rec(4, 0, '2500', '3000') + close_rec(1, '15', [0x05, 0x03, 0x07], [0x14, 0x22], 0x4B, 1))
 
 
-def journal_seeds():
+def journal_inputs():
     every_kind = (sum_rec(0xA1, 1, '1500', '1000', 2, 3) + sum_rec(0xAC, 2, '1000', '100', 1, 1) +
                   code_rec(0xA8, 1, '7', '1000', '500', 1, 2) + skidki_rec(0xB1, 2, '500', '250', 1, 1) +
                   pi_rec(0xB7, 4, '12345') + tax_rec(0xC3, 5, 3, '100') + nalich_rec(3, 1, '2500', '2000') +
@@ -195,7 +195,7 @@ def dbf(fields, records, version=0x03, language=0xC9, count=None, header_size=No
     return bytes(head) + bytes(body) + (b'\x1a' if eof else b'')
 
 
-def dbf_seeds():
+def dbf_inputs():
     profile = [('LN', 'C', 20, 0), ('NUM', 'N', 9, 0), ('VAL', 'N', 9, 0), ('USED', 'L', 1, 0)]
     rows = [[b'3912345678', b'        1', b'        5', b'T'], [b'-3912345678', b'       64', b'      255', b'F'],
             [b'0', b'', b'', b'?']]
@@ -225,7 +225,7 @@ def dbf_seeds():
 
 # ---- language, initialisation files, option descriptions ---------------------------
 
-def text_seeds():
+def text_inputs():
     for name in sorted(os.listdir(os.path.join(ROOT, 'data', 'lang'))):
         with open(os.path.join(ROOT, 'data', 'lang', name), 'rb') as f:
             put('LanguageFile', f.read(), os.path.splitext(name)[0])
@@ -259,7 +259,7 @@ def text_seeds():
 
 # ---- field views --------------------------------------------------------------
 
-def view_seeds():
+def view_inputs():
     # head byte: kind = head % 5; bit 3 set: width = head >> 4, else the view's
     # own width (numbers, hex and binary: 1 + (head >> 4) % 10).
     def view(head, field, text, name=None):
@@ -286,11 +286,11 @@ def main():
     for t in ('LinkFrames', 'LinkPort', 'MagazinePacket', 'MagazineRender', 'DbfTable', 'LanguageFile', 'IniFile',
               'OptionDescr', 'FieldViews'):
         shutil.rmtree(os.path.join(HERE, t), ignore_errors=True)
-    link_seeds()
-    journal_seeds()
-    dbf_seeds()
-    text_seeds()
-    view_seeds()
+    link_inputs()
+    journal_inputs()
+    dbf_inputs()
+    text_inputs()
+    view_inputs()
     return 0
 
 
