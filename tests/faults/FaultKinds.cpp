@@ -15,9 +15,9 @@ namespace {
 
 // "kind:N[:arg]" for N = first .. first + count - 1: a fault on every event.
 std::vector<std::string> Every(const std::string& kind, int count, const std::string& arg = "") {
-    std::vector<std::string> specs;
-    for (int n = 1; n <= count; ++n) specs.push_back(kind + ":" + std::to_string(n) + (arg.empty() ? "" : ":" + arg));
-    return specs;
+    std::vector<std::string> faults;
+    for (int n = 1; n <= count; ++n) faults.push_back(kind + ":" + std::to_string(n) + (arg.empty() ? "" : ":" + arg));
+    return faults;
 }
 
 constexpr int kEvery = 120;  // more events than any failing exchange makes

@@ -27,7 +27,7 @@ const char* ExpectText(TExpect e);
 
 struct TFaultPosition {
     std::string Label;               // where in the exchange
-    std::vector<std::string> Specs;  // the simulator's faults
+    std::vector<std::string> SimFaults;  // what the simulator is told to do
     TExpect Expect = TExpect::Recover;
     bool PortTimeouts = false;  // the port's own time-outs: the point is the time-out
     int OversizeBytes = 0;      // the answer is replaced by this many bytes
@@ -94,9 +94,6 @@ struct TMatrixRow {
     // Streams: Local after the register streamed an oversize answer of this
     // many bytes instead of its own.
     std::function<std::string(int bytes)> OversizeResult;
-    // Added to a wrong result under an oversize answer: a fault known and
-    // where it lies.
-    std::string OversizeFault;
 };
 
 std::vector<TMatrixRow> CommandRows();

@@ -105,7 +105,6 @@ std::vector<TMatrixRow> StreamRows() {
     // A packet of another length than 01 10, the result code and 64 record
     // bytes is no goods record: an answer of this kind adds no row.
     goods.OversizeResult = [](int) { return std::string(); };
-    goods.OversizeFault = " - FAULT in goods/GoodsTransfer.cpp, see GoodsReadAllPacket.APacketLongerThanARecordAddsNoRow";
     rows.push_back(goods);
 
     TMatrixRow journal;

@@ -1,5 +1,5 @@
-// A read-all packet that is not one goods record: found by the matrix's
-// oversize answer. Kept here on its own so the fault reads plainly.
+// A read-all packet that is not one goods record: the matrix's oversize
+// answer used to become a row (code 70605) of the goods table.
 #include "FaultMatrix.h"
 
 #include "goods/GoodsTransfer.h"
@@ -38,5 +38,5 @@ int RowsAfterReadAll(std::size_t extra) {
 TEST(GoodsReadAllPacket, ARecordPacketOfTheRightLengthAddsARow) { EXPECT_EQ(RowsAfterReadAll(0), 1); }
 
 TEST(GoodsReadAllPacket, APacketLongerThanARecordAddsNoRow) {
-    EXPECT_EQ(RowsAfterReadAll(188), 0);
+    EXPECT_EQ(RowsAfterReadAll(188), 0) << "only a packet of 01 10, the result code and 64 record bytes is a record";
 }
