@@ -205,26 +205,36 @@ std::string TProfileStore::SaveProfile(const std::string& name, const std::strin
         return {};
     }
     std::string key;
-    if (Profile.Eof()) {
+    const bool isNew = Profile.Eof();
+    if (isNew) {
+        // A new profile's master row is written last, so a save that fails on
+        // a detail table leaves no profile listed without its rows (rows
+        // without a master row are never loaded, and NewKey skips their key).
         key = NewKey();
-        if (!Profile.Append() || !Profile.SetText("LN", key) || !Profile.SetText("NAME", name) ||
-            !Profile.SetText("SN", sn) || !Profile.SetText("TYPEKKM", version) || !Profile.Post()) {
-            Failed(Profile, "Не удалось записать профиль");
-            Profile.Cancel();
+        filteredKey_ = key;
+        for (TDbfTable* t : {&Options, &Dep, &CheckFont, &Check, &Tax})
+            if (!t->SetFilter({{"OLN", key}})) {
+                Failed(*t, "Не удалось прочитать базу профилей");
+                return {};
+            }
+    } else {
+        // The row itself stays as it is.
+        if (!FilterStore(name, Profile.GetText("LN"))) return {};
+        key = filteredKey_;
+        if (key == "-1") {
+            Error("Не удалось записать профиль: строка профиля \"" + name + "\" без ключа в " + Profile.FileName(),
+                  true, true, true);
             return {};
         }
-    } else {
-        key = Profile.GetText("LN");  // the row itself stays as it is
-    }
-    if (!FilterStore(name, key)) return {};
-    key = filteredKey_;
-    if (key == "-1") {
-        Error("Не удалось записать профиль: строка профиля \"" + name + "\" без ключа в " + Profile.FileName(), true,
-              true, true);
-        return {};
     }
     if (!SaveOptions(key) || !SaveDepartments(key) || !SaveTaxes(key) || !SaveLines(key) || !SaveFonts(key))
         return {};
+    if (isNew && (!Profile.Append() || !Profile.SetText("LN", key) || !Profile.SetText("NAME", name) ||
+                  !Profile.SetText("SN", sn) || !Profile.SetText("TYPEKKM", version) || !Profile.Post())) {
+        Failed(Profile, "Не удалось записать профиль");
+        Profile.Cancel();
+        return {};
+    }
 
     // Rows of this profile cached under another list entry are stale now.
     const std::string current = BD.mtProfile.AsString("LN");

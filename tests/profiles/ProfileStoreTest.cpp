@@ -350,14 +350,14 @@ TEST_F(ProfileStoreTest, AFailedWriteKeepsEarlierRowsAndTheNextSaveWorks) {
     ASSERT_GT(FileBytes(Table("options.dbf")).size(), 2000u);
     std::string failed;
     {
-        // Profile.dbf may grow by a row; options.dbf cannot take one more.
+        // options.dbf cannot take one more row.
         TFileSizeLimit limit(600);
         failed = store.SaveProfile("Второй", "", kVersion);
     }
     EXPECT_EQ(failed, "");
     EXPECT_NE(Log().find("Error:Не удалось записать профиль"), std::string::npos) << Log();
     EXPECT_NE(Log().find("options.dbf"), std::string::npos) << Log();
-    EXPECT_EQ(LiveCount("Profile.dbf"), 2) << "the master row written before the failure stays";
+    EXPECT_EQ(LiveCount("Profile.dbf"), 1) << "a failed new profile leaves no master row without its rows";
     EXPECT_EQ(LiveCount("options.dbf"), 64) << "the first profile's rows are untouched";
 
     const std::string key = store.SaveProfile("Второй", "", kVersion);
