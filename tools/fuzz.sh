@@ -62,7 +62,7 @@ run_one() {
         -artifact_prefix="$WORK/artifacts/$t-" "$WORK/corpus/$t" "$ROOT/fuzz/corpus/$t" >>"$log" 2>&1 || rc=$?
     [ "$rc" -eq 0 ] && [ "${FUZZ_CPU:-0}" = 1 ] || break
     left=$(awk -v want="$SECONDS_EACH" '/^cpu_seconds/{used += $2 + $3} END{printf "%d", want - used}' "$times")
-    [ "$left" -ge 5 ] || break
+    [ "$left" -ge 1 ] || break
   done
   echo "$rc" >"$WORK/logs/$t.rc"
 }
