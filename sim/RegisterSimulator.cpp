@@ -97,9 +97,9 @@ TSimFrames TRegisterSimulator::Execute(const TSimRequest& request, bool continua
     return commands_.Handle(state_, request, continuation);
 }
 
-bool TRegisterSimulator::AddFault(const std::string& spec, std::string& error) {
+bool TRegisterSimulator::AddFault(const std::string& faultText, std::string& error) {
     TSimFault f;
-    if (!ParseSimFault(spec, f, error)) return false;
+    if (!ParseSimFault(faultText, f, error)) return false;
     faults_.Add(f);
     return true;
 }

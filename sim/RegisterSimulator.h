@@ -49,7 +49,7 @@ public:
 
     // Fault injection; Clear also starts the event counts again.
     void AddFault(const TSimFault& fault) { faults_.Add(fault); }
-    bool AddFault(const std::string& spec, std::string& error);
+    bool AddFault(const std::string& faultText, std::string& error);
     void ClearFaults() { faults_.Clear(); }
 
     // The next requests, whatever their command, are answered with these

@@ -65,8 +65,8 @@ bool ParseSimFrameKind(const std::string& name, std::uint8_t& kind) {
     return false;
 }
 
-bool ParseSimFault(const std::string& spec, TSimFault& fault, std::string& error) {
-    const auto parts = Split(spec, ':');
+bool ParseSimFault(const std::string& faultText, TSimFault& fault, std::string& error) {
+    const auto parts = Split(faultText, ':');
     const TKindName* kind = nullptr;
     for (const auto& k : kKinds)
         if (parts[0] == k.Name) kind = &k;
@@ -77,28 +77,28 @@ bool ParseSimFault(const std::string& spec, TSimFault& fault, std::string& error
     TSimFault f;
     f.Kind = kind->Kind;
     if (parts.size() < 2 || !ParsePositive(parts[1], f.Nth) || f.Nth < 1) {
-        error = "fault \"" + spec + "\": the event number N (1 or more) is missing";
+        error = "fault \"" + faultText + "\": the event number N (1 or more) is missing";
         return false;
     }
     if (parts.size() > 3) {
-        error = "fault \"" + spec + "\": too many parts";
+        error = "fault \"" + faultText + "\": too many parts";
         return false;
     }
     if (kind->NeedsReply) {
         if (parts.size() < 3) {
-            error = "fault \"" + spec + "\": the frames to answer with are missing (e.g. WAIT or SYN+RDY)";
+            error = "fault \"" + faultText + "\": the frames to answer with are missing (e.g. WAIT or SYN+RDY)";
             return false;
         }
         for (const auto& name : Split(parts[2], '+')) {
             std::uint8_t k = 0;
             if (!ParseSimFrameKind(name, k)) {
-                error = "fault \"" + spec + "\": unknown frame kind \"" + name + "\"";
+                error = "fault \"" + faultText + "\": unknown frame kind \"" + name + "\"";
                 return false;
             }
             f.Reply.push_back(k);
         }
     } else if (parts.size() == 3 && !ParsePositive(parts[2], f.Count)) {
-        error = "fault \"" + spec + "\": the count must be a whole number";
+        error = "fault \"" + faultText + "\": the count must be a whole number";
         return false;
     }
     fault = f;

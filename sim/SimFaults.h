@@ -27,8 +27,8 @@ struct TSimFault {
     std::vector<std::uint8_t> Reply;  // control kinds for ReplyToReady / ReplyToRequest
 };
 
-// Parses "KIND:N[:ARG]"; false with the reason on a bad spec.
-bool ParseSimFault(const std::string& spec, TSimFault& fault, std::string& error);
+// Parses "KIND:N[:ARG]"; false with the reason on a bad faultText.
+bool ParseSimFault(const std::string& faultText, TSimFault& fault, std::string& error);
 // Names of control frame kinds: RDY ACK WAIT BUSY REJ SYN RST DISC REP.
 bool ParseSimFrameKind(const std::string& name, std::uint8_t& kind);
 std::string SimFaultHelp();

@@ -19,7 +19,7 @@ void Usage(std::ostream& out) {
            "  --state FILE     register content in JSON: loaded at start, saved on exit\n"
            "                   and on SIGUSR1 (a missing file starts a default register)\n"
            "  --log FILE       append every frame in and out, in hexadecimal\n"
-           "  --fault SPEC     make a fault (repeatable):\n"
+           "  --fault FAULT     make a fault (repeatable):\n"
         << SimFaultHelp()
         << "  --stream N:SIZE  answer the next request with N frames of SIZE bytes\n"
            "  --help           this text\n"
@@ -97,9 +97,9 @@ int main(int argc, char** argv) {
     }
 
     TRegisterSimulator sim(options);
-    for (const auto& spec : faults) {
+    for (const auto& faultText : faults) {
         std::string error;
-        if (!sim.AddFault(spec, error)) {
+        if (!sim.AddFault(faultText, error)) {
             std::cerr << "vornik-sim: " << error << "\n";
             return 2;
         }

@@ -367,9 +367,9 @@ TEST_F(GoodsExchange, FilesWrittenByAnotherDbaseToolAreImported) {
     bool ok = false;
     const std::string out = RunPython(dir, R"(
 import dbf
-spec = 'code N(9,0); type N(9,0); name C(32); ng N(9,0); price C(20); section N(9,0); vesovoy N(9,0); shtrih C(20); isblock L; count C(20)'
+fields = 'code N(9,0); type N(9,0); name C(32); ng N(9,0); price C(20); section N(9,0); vesovoy N(9,0); shtrih C(20); isblock L; count C(20)'
 for name, cp in [('g1251.dbf', 'cp1251'), ('g866.dbf', 'cp866')]:
-    t = dbf.Table(')" + dir.Path() + R"(/' + name, spec, codepage=cp, dbf_type='db3')
+    t = dbf.Table(')" + dir.Path() + R"(/' + name, fields, codepage=cp, dbf_type='db3')
     t.open(dbf.READ_WRITE)
     t.append((1, 170, 'Хлеб "Бородинский"', 1, '45,9', 2, 1, '4607001234560', True, '1,5'))
     t.append((2, 165, 'Доставка', 0, '100', 0, 0, '', False, ''))

@@ -96,9 +96,9 @@ struct TLinkRig {
         o.Speed = speed;
         return o;
     }
-    void Fault(const std::string& spec) {
+    void Fault(const std::string& faultText) {
         std::string error;
-        ASSERT_TRUE(Sim.AddFault(spec, error)) << error;
+        ASSERT_TRUE(Sim.AddFault(faultText, error)) << error;
     }
     // Control bytes the computer sent, in order.
     Bytes ComputerFrames() const {

@@ -71,14 +71,14 @@ TEST(DbfPython, WeReadTablesPythonWrites) {
     bool ok = false;
     const std::string out = RunPython(dir, R"(
 import dbf
-for name, cp, kind, spec in [
+for name, cp, kind, fields in [
         ('db3_866.dbf', 'cp866', 'db3', 'name C(10); n N(9,0); f L'),
         ('db3_1251.dbf', 'cp1251', 'db3', 'name C(10); n N(9,0); f L'),
         ('fox.dbf', 'cp866', 'fp', 'name C(10); n N(9,0); f L; d D; p N(8,2); m M'),
         ('vfp.dbf', 'cp1251', 'vfp', 'name C(10); n N(9,0); f L; d D; p N(8,2); m M')]:
-    t = dbf.Table(')" + dir.Path() + R"(/' + name, spec, codepage=cp, dbf_type=kind)
+    t = dbf.Table(')" + dir.Path() + R"(/' + name, fields, codepage=cp, dbf_type=kind)
     t.open(dbf.READ_WRITE)
-    extra = (dbf.Date(2024, 5, 6), 12.5, 'memo text') if 'd D' in spec else ()
+    extra = (dbf.Date(2024, 5, 6), 12.5, 'memo text') if 'd D' in fields else ()
     t.append(('Хлеб', 12, True) + extra)
     t.append(('Удалить', 1, False) + extra)
     t.append(('', -5, None) + ((None, None, None) if extra else ()))
