@@ -7,7 +7,7 @@
 #
 #   tools/fuzz.sh [SECONDS] [TARGET...]
 #
-# Environment: FUZZ_BUILD (build folder, default /tmp/build-fuzz), FUZZ_WORK
+# Environment: FUZZ_BUILD (build folder, default build-fuzz in the repository), FUZZ_WORK
 # (grown corpora, logs and failing inputs, default <build>/fuzz-work),
 # FUZZ_JOBS (targets run at once, default 1), FUZZ_TIMEOUT (seconds one input
 # may take before it counts as a hang, default 10), FUZZ_CPU=1 (SECONDS are
@@ -17,7 +17,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_EACH=${1:-20}
 shift || true
-BUILD=${FUZZ_BUILD:-/tmp/build-fuzz}
+BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 JOBS=${FUZZ_JOBS:-1}
 HANG=${FUZZ_TIMEOUT:-10}
 

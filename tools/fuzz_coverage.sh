@@ -4,14 +4,14 @@
 # once over its seeds (fuzz/corpus/<target>/) and, when given, the corpus a
 # fuzz run grew (<work>/corpus/<target>/), and reports the parser's own files.
 #
-#   tools/fuzz_coverage.sh [WORK]     e.g. tools/fuzz_coverage.sh /tmp/build-fuzz/fuzz-work
+#   tools/fuzz_coverage.sh [WORK]     e.g. tools/fuzz_coverage.sh build-fuzz/fuzz-work
 #
-# Environment: FUZZ_COVERAGE_BUILD (default /tmp/build-fuzz/coverage).
+# Environment: FUZZ_COVERAGE_BUILD (default build-fuzz-coverage in the repository).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WORK=${1:-}
-BUILD=${FUZZ_COVERAGE_BUILD:-/tmp/build-fuzz/coverage}
+BUILD=${FUZZ_COVERAGE_BUILD:-$ROOT/build-fuzz-coverage}
 PROFDATA=$(command -v llvm-profdata-14 || command -v llvm-profdata)
 COV=$(command -v llvm-cov-14 || command -v llvm-cov)
 

@@ -5,12 +5,12 @@
 #
 #   tools/sanitize.sh [CTEST ARGUMENTS...]
 #
-# Environment: SANITIZE_BUILD (build folder, default /tmp/build-asan),
+# Environment: SANITIZE_BUILD (build folder, default build-asan in the repository),
 # SANITIZE_GUI (ON or OFF: build and run the window tests, default ON).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${SANITIZE_BUILD:-/tmp/build-asan}
+BUILD=${SANITIZE_BUILD:-$ROOT/build-asan}
 GUI=${SANITIZE_GUI:-ON}
 
 cmake -S "$ROOT" -B "$BUILD" -DVORNIK_SANITIZE=ON -DVORNIK_GUI="$GUI" -DVORNIK_TESTS=ON \
