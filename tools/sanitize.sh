@@ -17,7 +17,20 @@ cmake -S "$ROOT" -B "$BUILD" -DVORNIK_SANITIZE=ON -DVORNIK_GUI="$GUI" -DVORNIK_T
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1}
+# Every report also goes to a file of its own, so that one made by a child
+# process whose exit status a test does not look at (the simulator, the
+# command-line tool, a fault matrix case) still fails the run.
+REPORTS="$BUILD/sanitizer-reports"
+rm -rf "$REPORTS"
+mkdir -p "$REPORTS"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:log_path=$REPORTS/asan:log_exe_name=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$ROOT/tools/lsan.supp:print_suppressions=0}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$BUILD" --output-on-failure "$@"
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1:log_path=$REPORTS/ubsan:log_exe_name=1}
+rc=0
+ctest --test-dir "$BUILD" --output-on-failure "$@" || rc=$?
+if [ -n "$(ls -A "$REPORTS")" ]; then
+  echo "Sanitizer reports (in $REPORTS):" >&2
+  for f in "$REPORTS"/*; do echo "== $f" >&2; head -40 "$f" >&2; done
+  rc=1
+fi
+exit "$rc"
