@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Line, function and region coverage of the parsers reached by the fuzz
 # corpora: builds the targets with clang's source-based coverage, runs each
-# once over its seeds (fuzz/corpus/<target>/) and, when given, the corpus a
+# once over its starting inputs (fuzz/corpus/<target>/) and, when given, the corpus a
 # fuzz run grew (<work>/corpus/<target>/), and reports the parser's own files.
 #
 #   tools/fuzz_coverage.sh [WORK]     e.g. tools/fuzz_coverage.sh build-fuzz/fuzz-work
