@@ -5,6 +5,7 @@
 #include "settings/SettingsPage.h"
 
 #include "GuiTestUtil.h"
+#include "SettingsPageFixture.h"
 #include "TestFiles.h"
 #include "app/Dialog.h"
 #include "app/QtText.h"
@@ -23,25 +24,11 @@
 
 namespace {
 
-TSimOptions Unpaced() {
-    TSimOptions o;
-    o.Speed = 0;
-    return o;
-}
-
-class ProfilesPanel : public ::testing::Test {
+class ProfilesPanel : public TSettingsPageFixture {
 protected:
     void SetUp() override {
-        ResetSwitches();
-        isAUTONOM = true;
-        SetLogFileName(dir.File("vornik-config.log"));
-        std::string error;
-        ASSERT_TRUE(sim.Start(error)) << error;
-        w = std::make_unique<TfmMain>();
-        w->FormCreate();
-        w->Session.ComPort.SetDevicePath(sim.DevicePath());
-        w->Session.KKM.NetNumber = 1;
-        page = w->SettingsPage();
+        TSettingsPageFixture::SetUp();
+        if (HasFatalFailure()) return;
         // The window's own panel when it hosts one, else one put into the
         // room the settings page keeps for it.
         panel = w->findChild<TProfilesPanel*>();
@@ -57,17 +44,6 @@ protected:
         };
         w->show();
     }
-    void TearDown() override {
-        w->FormClose();
-        w.reset();
-        sim.Stop();
-        ResetSwitches();
-        SetLogFileName("");
-    }
-
-    std::string Log() const { return ReadCp1251(dir.File("vornik-config.log")); }
-    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
-
     QAbstractItemModel* Model() const { return panel->List()->model(); }
     std::vector<std::string> Entries() const {
         std::vector<std::string> out;
@@ -97,10 +73,6 @@ protected:
         return a.OptionsLoaded || a.DepsLoaded || a.TitleLoaded || a.TaxLoaded;
     }
 
-    TScratchDir dir{true};
-    TRegisterSimulator sim{Unpaced()};
-    std::unique_ptr<TfmMain> w;
-    TSettingsPage* page = nullptr;
     TProfilesPanel* panel = nullptr;
     std::optional<std::string> answer;
     std::vector<std::string> asked;

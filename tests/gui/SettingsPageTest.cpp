@@ -4,6 +4,7 @@
 #include "settings/SettingsPage.h"
 
 #include "GuiTestUtil.h"
+#include "SettingsPageFixture.h"
 #include "TestFiles.h"
 #include "app/AppHooks.h"
 #include "app/Dialog.h"
@@ -33,42 +34,7 @@
 
 namespace {
 
-TSimOptions Unpaced() {
-    TSimOptions o;
-    o.Speed = 0;
-    return o;
-}
-
-class SettingsPage : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetSwitches();
-        isAUTONOM = true;
-        SetLogFileName(dir.File("vornik-config.log"));
-        std::string error;
-        ASSERT_TRUE(sim.Start(error)) << error;
-        w = std::make_unique<TfmMain>();
-        w->FormCreate();
-        w->Session.ComPort.SetDevicePath(sim.DevicePath());
-        w->Session.KKM.NetNumber = 1;
-        page = w->SettingsPage();
-    }
-    void TearDown() override {
-        w->FormClose();
-        w.reset();
-        sim.Stop();
-        ResetSwitches();
-        SetLogFileName("");
-    }
-    std::string Log() const { return ReadCp1251(dir.File("vornik-config.log")); }
-    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
-    TSimRegister Register() const { return sim.State().Register; }
-
-    TScratchDir dir{true};
-    TRegisterSimulator sim{Unpaced()};
-    std::unique_ptr<TfmMain> w;
-    TSettingsPage* page = nullptr;
-};
+using SettingsPage = TSettingsPageFixture;
 
 QColor TextColor(QLabel* label) { return label->palette().color(QPalette::WindowText); }
 
