@@ -70,33 +70,7 @@ TRun RunOnTerminal(const std::vector<std::string>& args, const std::string& dir,
         _exit(127);
     }
     close(out[1]);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {master, POLLIN, 0}};
-    std::string* sinks[2] = {&run.Out, &run.Err};
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, 60000) <= 0) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[4096];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<std::size_t>(n));
-                if (i == 1 && onErr) onErr(run.Err, pid);
-            } else {
-                close(fds[i].fd);  // the terminal reads EIO once the program has ended
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (auto& f : fds)
-        if (f.fd >= 0) {
-            kill(pid, SIGKILL);
-            close(f.fd);
-        }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
+    CollectChild(run, pid, out[0], master, onErr);
     return run;
 }
 

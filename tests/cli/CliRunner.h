@@ -11,7 +11,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -27,6 +29,41 @@ struct TRun {
 };
 
 inline std::string CliPath() { return JoinPath(ProgramDir(), "vornik-cli"); }
+
+// Reads a child's standard output and error until both close (a terminal
+// reads EIO once the program has ended), or a minute passes without output,
+// then takes its exit status. onErr sees the error output so far after each
+// piece and may signal the child.
+inline void CollectChild(TRun& run, pid_t pid, int outFd, int errFd,
+                         const std::function<void(const std::string& err, pid_t pid)>& onErr = {}) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* sinks[2] = {&run.Out, &run.Err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, 60000) <= 0) break;  // a minute without output: give up
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[4096];
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<std::size_t>(n));
+                if (i == 1 && onErr) onErr(run.Err, pid);
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (auto& f : fds)
+        if (f.fd >= 0) {
+            kill(pid, SIGKILL);
+            close(f.fd);
+        }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
+}
 
 // Runs vornik-cli with args in dir (empty: the current directory), feeding
 // input to its standard input.
@@ -62,32 +99,7 @@ inline TRun RunCli(const std::vector<std::string>& args, const std::string& dir 
     close(err[1]);
     if (!input.empty()) (void)!write(in[1], input.data(), input.size());
     close(in[1]);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&run.Out, &run.Err};
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, 60000) <= 0) break;  // a minute without output: give up
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<std::size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (auto& f : fds)
-        if (f.fd >= 0) {
-            kill(pid, SIGKILL);
-            close(f.fd);
-        }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
+    CollectChild(run, pid, out[0], err[0]);
     return run;
 }
 
