@@ -1,6 +1,7 @@
 // A profile store in a scratch folder with the working tables beside it, and
 // helpers that fill the register profile's rows and read the files back.
 #pragma once
+#include "ProfileListEntry.h"
 #include "DbfTestFiles.h"
 #include "app/Dialog.h"
 #include "app/U_filedirwork.h"
@@ -105,16 +106,7 @@ protected:
     }
 
     // Appends a list entry and makes it current (which loads it from the store).
-    void ShowProfile(const std::string& name, const std::string& key) {
-        TMemTable& p = bd.mtProfile;
-        p.Append();
-        p.SetValue("Name", name);
-        p.SetValue("LN", key);
-        p.Post();
-        const int row = p.CurrentRow();
-        p.First();
-        p.GoToRow(row);
-    }
+    void ShowProfile(const std::string& name, const std::string& key) { ShowStoredProfile(bd.mtProfile, name, key); }
 
     static std::vector<int> Ints(TMemTable& t, const char* field) {
         std::vector<int> out;

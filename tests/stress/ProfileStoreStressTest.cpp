@@ -2,6 +2,7 @@
 // folder: a save that cannot be written fails with an error naming the
 // table, nothing crashes, and profiles saved before still load.
 #include "StressSupport.h"
+#include "ProfileListEntry.h"
 
 #include "kkm/U_kkms.h"
 #include "profiles/ProfileStore.h"
@@ -55,16 +56,7 @@ struct TStoreRig {
     std::string Save(const std::string& name, const std::string& sn) { return Store.SaveProfile(name, sn, "ver012"); }
 
     // Makes a list entry for the stored profile current, which loads it.
-    void Show(const std::string& name, const std::string& key) {
-        TMemTable& p = BD.mtProfile;
-        p.Append();
-        p.SetValue("Name", name);
-        p.SetValue("LN", key);
-        p.Post();
-        const int row = p.CurrentRow();
-        p.First();
-        p.GoToRow(row);
-    }
+    void Show(const std::string& name, const std::string& key) { ShowStoredProfile(BD.mtProfile, name, key); }
     std::vector<std::string> Column(TMemTable& t, const char* field) {
         std::vector<std::string> out;
         for (int i = 0; i < t.RecordCount(); ++i) out.push_back(t.VisibleRecord(i).AsString(field));
