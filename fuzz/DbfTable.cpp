@@ -15,11 +15,7 @@
 namespace {
 
 const std::string& TablePath() {
-    static const std::string path = [] {
-        std::string p = fuzz::ScratchFile("table.dbf");
-        std::atexit([] { std::remove(fuzz::ScratchFile("table.dbf").c_str()); });
-        return p;
-    }();
+    static const std::string path = fuzz::ScratchFileRemovedAtExit("table.dbf");
     return path;
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fuzz {
 
@@ -33,6 +34,18 @@ inline std::string ScratchFile(const std::string& name) {
         return access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string(tmp && *tmp ? tmp : "/tmp");
     }();
     return dir + "/vornik-fuzz-" + std::to_string(getpid()) + "-" + name;
+}
+
+// A scratch file name (as above) whose file is removed when the process ends.
+inline std::string ScratchFileRemovedAtExit(const std::string& name) {
+    static std::vector<std::string> made;
+    static const bool cleanup = (std::atexit([] {
+                                     for (const auto& f : made) std::remove(f.c_str());
+                                 }),
+                                 true);
+    (void)cleanup;
+    made.push_back(ScratchFile(name));
+    return made.back();
 }
 
 inline bool WriteWhole(const std::string& path, const std::uint8_t* data, std::size_t size) {

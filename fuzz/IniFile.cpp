@@ -14,11 +14,7 @@
 namespace {
 
 const std::string& IniPath() {
-    static const std::string path = [] {
-        std::string p = fuzz::ScratchFile("settings.ini");
-        std::atexit([] { std::remove(fuzz::ScratchFile("settings.ini").c_str()); });
-        return p;
-    }();
+    static const std::string path = fuzz::ScratchFileRemovedAtExit("settings.ini");
     return path;
 }
 
