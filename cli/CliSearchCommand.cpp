@@ -1,13 +1,12 @@
 // search: the registers on every port, at every speed.
+#include "cli/CliBarConsole.h"
 #include "cli/CliCommand.h"
 
 #include "kkm/RegisterSearch.h"
 
 #include <algorithm>
-#include <iostream>
 #include <ostream>
 #include <set>
-#include <unistd.h>
 
 namespace {
 
@@ -27,10 +26,11 @@ bool ParsePortList(const std::string& text, std::set<int>& ports) {
 }
 
 int Search(TCliContext& ctx) {
+    std::set<int> only;
+    if (!ctx.Options.Ports.empty() && !ParsePortList(ctx.Options.Ports, only))
+        return ctx.Usage("--ports takes port numbers 1..256: 1,2,5");
     std::vector<TSearchPort> ports = SearchPortList();
-    if (!ctx.Options.Ports.empty()) {
-        std::set<int> only;
-        if (!ParsePortList(ctx.Options.Ports, only)) return ctx.Usage("--ports takes port numbers 1..256: 1,2,5");
+    if (!only.empty()) {
         std::erase_if(ports, [&](const TSearchPort& p) { return !only.count(p.Number); });
         for (int n : only)
             if (std::none_of(ports.begin(), ports.end(), [&](const TSearchPort& p) { return p.Number == n; }))
@@ -40,20 +40,14 @@ int Search(TCliContext& ctx) {
     search.FirstSpeed = ctx.Options.Speed;
     search.NetNumber = ctx.Options.Net;
     search.AllNets = ctx.Options.AllNets;
-    // Progress only where someone watches: one line, written over.
-    const bool terminal = &ctx.Err == &std::cerr && isatty(STDERR_FILENO);
-    const auto clearLine = [&] {
-        if (terminal) ctx.Err << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    };
-    if (terminal) {
-        search.OnProgress = [&](int done, int total) {
-            ctx.Err << "\rsearching: " << done << "/" << total << " probes" << std::flush;
-        };
-        search.OnFound = [&](const TFoundRegister&) { clearLine(); };
-        search.OnBusy = [&](const TSearchPort&) { clearLine(); };
-    }
+    // Busy and failing ports show under the bar; the found registers go to
+    // standard output at the end.
+    TBarConsole bar(Console(), ctx.Options.Trace);
+    SetConsole(&bar);
+    search.OnProgress = [&](int done, int total) { bar.DrawBar(ctx.Err, "search", done, total); };
     const auto found = search.Run(ports);
-    clearLine();
+    bar.EndBar();
+    SetConsole(bar.Next());
     if (ctx.Options.Json) {
         nlohmann::json list = nlohmann::json::array();
         for (const auto& r : found)

@@ -136,9 +136,10 @@ std::vector<int> TRegisterProbe::Probe(const std::vector<int>& nets) {
 }
 
 bool TRegisterProbe::Identify(int net, TKKMIdentity& identity) {
-    // Both sequence counters start again: a register would take a request
-    // numbered like its last one for a repeat and answer it with ACK alone.
-    if (!SendControl(net, SYN) || !SendControl(net, RDY)) return false;
+    // DISC drops an answer the register may still hold for someone else;
+    // then both sequence counters start again, since a register would take a
+    // request numbered like its last one for a repeat and answer ACK alone.
+    if (!SendControl(net, DISC) || !SendControl(net, SYN) || !SendControl(net, RDY)) return false;
     std::uint8_t c = 0;
     if (!NextFrameFrom(net, AnswerDeadline(5), c) || IsDataFrame(c) || FrameKind(c) != RDY) return false;
 
@@ -159,7 +160,13 @@ bool TRegisterProbe::Identify(int net, TKKMIdentity& identity) {
     if (state != TDataBlockDecoder::Done) return false;
     // Acknowledged without the continuation bit: anything more is not wanted.
     // Then hang up and leave both counters at 0 for whoever connects next.
-    if (SendControl(net, ACK) && SendControl(net, DISC)) SendControl(net, SYN);
+    if (SendControl(net, ACK) && SendControl(net, DISC) && SendControl(net, SYN)) {
+        // They must be through before the line changes speed, which would
+        // garble them.
+        const auto through = Clock::now() + std::chrono::milliseconds(ProbeWaitMs(speed_, 15));
+        for (std::uint8_t b = 0; NextByte(through, b);) {
+        }
+    }
     if (decoder.Length() != KKMIdentityAnswerLength || answer[2] != 0) return false;
     identity = DecodeKKMIdentity(answer);
     return true;
