@@ -24,11 +24,11 @@ struct TSearchRig {
         o.ComNumber = com;
         o.NetNumber = net;
         Sims.push_back(std::make_unique<TRegisterSimulator>(o));
+        std::string error;
+        ASSERT_TRUE(Sims.back()->Start(error)) << error;
         TSimState state = Sims.back()->State();
         state.Identity.SerialNumber = serial;
         Sims.back()->SetState(state);
-        std::string error;
-        ASSERT_TRUE(Sims.back()->Start(error)) << error;
     }
     // The ports of the scratch folder only, not those of the machine.
     static std::vector<TSearchPort> Ports() {
