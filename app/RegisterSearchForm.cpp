@@ -30,6 +30,8 @@ TRegisterSearchForm::TRegisterSearchForm(const TRegisterSession& session, QWidge
     box->addWidget(cbAllNets);
     pbSearch = new QProgressBar(this);
     pbSearch->setObjectName("pbSearch");
+    pbSearch->setRange(0, 1);
+    pbSearch->setValue(0);
     box->addWidget(pbSearch);
     lvFound = new QTableWidget(0, 6, this);
     lvFound->setObjectName("lvFound");

@@ -177,9 +177,9 @@ TEST(ConnectionPanel, SearchListsTheRegisterAndConnectsToTheOneChosen) {
     ASSERT_NE(form, nullptr);
     form->cbAllNets->setChecked(true);  // the settings say network number 1
     // The search starts once the window is shown and runs inside this wait.
-    for (int i = 0; i < 600 && (form->Searching() || form->pbSearch->value() == 0); ++i) ProcessFor(100);
-    ASSERT_FALSE(form->Searching());
-    EXPECT_EQ(form->pbSearch->value(), form->pbSearch->maximum());
+    const auto done = [&] { return !form->Searching() && form->pbSearch->value() == form->pbSearch->maximum(); };
+    for (int i = 0; i < 600 && !done(); ++i) ProcessFor(100);
+    ASSERT_TRUE(done());
     int row = -1;
     for (int r = 0; r < form->lvFound->rowCount(); ++r)
         if (form->lvFound->item(r, 0)->text() == "COM7") row = r;
