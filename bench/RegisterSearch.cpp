@@ -5,6 +5,7 @@
 // the ports together shows.
 //
 //   bench_RegisterSearch [rounds=3]
+#include "app/AppHooks.h"
 #include "kkm/RegisterSearch.h"
 #include "sim/RegisterSimulator.h"
 
@@ -78,6 +79,26 @@ int main(int argc, char** argv) {
                         all / slowest);
             std::fflush(stdout);
         }
+    }
+
+    // Stop half a second into a search at all numbers, as "Остановить" does
+    // from the window's events: how long until Run returns.
+    for (int round = 1; round <= rounds; ++round) {
+        TRegisterSearch search;
+        search.AllNets = true;
+        const auto t0 = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::time_point stopAt{};
+        AppHooks().ProcessEvents = [&] {
+            if (stopAt == std::chrono::steady_clock::time_point{} &&
+                std::chrono::steady_clock::now() - t0 >= std::chrono::milliseconds(500)) {
+                stopAt = std::chrono::steady_clock::now();
+                search.Stop();
+            }
+        };
+        search.Run(ports);
+        AppHooks().ProcessEvents = nullptr;
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopAt).count();
+        std::printf("stop %d: Run returned %.0f ms after Stop\n", round, ms);
     }
     sims.clear();
     std::filesystem::current_path("/");

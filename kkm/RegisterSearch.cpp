@@ -142,8 +142,11 @@ std::vector<TFoundRegister> TRegisterSearch::Run(const std::vector<TSearchPort>&
     stopped_ = false;
     running_ = true;
     const std::vector<int> speeds = SearchSpeedOrder(IsValidSpeed(FirstSpeed) ? FirstSpeed : 19200);
+    // A network number no register can have (a bad settings file) is no
+    // search at all: every number is tried instead.
+    const bool allNets = AllNets || NetNumber < 1 || NetNumber > 98;
     std::vector<int> nets;
-    for (int n = AllNets ? 1 : NetNumber; n <= (AllNets ? 98 : NetNumber); ++n) nets.push_back(n);
+    for (int n = allNets ? 1 : NetNumber; n <= (allNets ? 98 : NetNumber); ++n) nets.push_back(n);
 
     const auto busy = [&](const TSearchPort& p) {
         Warning(PortName(p) + ": порт занят другой программой, поиск на нём не ведётся", false, true, true);
@@ -156,7 +159,7 @@ std::vector<TFoundRegister> TRegisterSearch::Run(const std::vector<TSearchPort>&
         else searched.push_back(&p);
     }
     Mess("Поиск ККМ: портов " + std::to_string(searched.size()) + ", " +
-             (AllNets ? std::string("все сетевые номера") : "сетевой номер " + std::to_string(NetNumber)),
+             (allNets ? std::string("все сетевые номера") : "сетевой номер " + std::to_string(NetNumber)),
          false, true, true);
     const int total = static_cast<int>(searched.size() * speeds.size());
     int done = 0;
