@@ -23,6 +23,7 @@ public:
     // window keeps working meanwhile). Opening the window starts it.
     void StartSearch();
     bool Searching() const { return search_.Running(); }
+    TRegisterSearch& Search() { return search_; }
 
     QCheckBox* cbAllNets = nullptr;
     QProgressBar* pbSearch = nullptr;

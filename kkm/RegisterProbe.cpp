@@ -28,13 +28,13 @@ int UnpackNet(std::uint8_t packed) {
 
 }  // namespace
 
-int ProbeWaitMs(int speed, int bytesSent) {
+int ProbeWaitMs(int speed, int bytesSent, int marginMs) {
     const long long bits = 10LL * (bytesSent + 10);
-    return static_cast<int>((bits * 1000 + speed - 1) / speed) + 60;
+    return static_cast<int>((bits * 1000 + speed - 1) / speed) + marginMs;
 }
 
-TRegisterProbe::TRegisterProbe(std::string device, const std::atomic<bool>& stop)
-    : path_(std::move(device)), stop_(stop) {}
+TRegisterProbe::TRegisterProbe(std::string device, const std::atomic<bool>& stop, int answerMarginMs)
+    : path_(std::move(device)), stop_(stop), marginMs_(answerMarginMs) {}
 
 TRegisterProbe::~TRegisterProbe() = default;
 
@@ -75,13 +75,18 @@ bool TRegisterProbe::SendControl(int net, std::uint8_t control) {
 }
 
 bool TRegisterProbe::NextByte(Clock::time_point deadline, std::uint8_t& b) {
-    while (!stop_ && !failed_ && Clock::now() < deadline) {
+    while (!stop_ && !failed_) {
+        // Past the deadline one more read still takes what has come: the
+        // thread may have been kept from running, not the register from
+        // answering.
+        const bool late = Clock::now() >= deadline;
         int got = 0;
         if (!device_->Read(&b, 1, got)) {
             failed_ = true;
             return false;
         }
         if (got == 1) return true;
+        if (late) return false;
     }
     return false;
 }
@@ -124,7 +129,7 @@ std::vector<int> TRegisterProbe::Probe(const std::vector<int>& nets) {
         const auto f = BuildControlFrame(net, RDY);
         out.insert(out.end(), f.begin(), f.end());
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ProbeWaitMs(speed_, static_cast<int>(out.size())));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ProbeWaitMs(speed_, static_cast<int>(out.size()), marginMs_));
     std::set<int> heard;
     if (!Send(out)) return {};
     const std::set<int> wanted(nets.begin(), nets.end());
@@ -163,7 +168,7 @@ bool TRegisterProbe::Identify(int net, TKKMIdentity& identity) {
     if (SendControl(net, ACK) && SendControl(net, DISC) && SendControl(net, SYN)) {
         // They must be through before the line changes speed, which would
         // garble them.
-        const auto through = Clock::now() + std::chrono::milliseconds(ProbeWaitMs(speed_, 15));
+        const auto through = Clock::now() + std::chrono::milliseconds(ProbeWaitMs(speed_, 15, marginMs_));
         for (std::uint8_t b = 0; NextByte(through, b);) {
         }
     }

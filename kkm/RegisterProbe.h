@@ -16,13 +16,16 @@
 
 class TComDevice;
 
+// What a register may take beyond the wire time to answer RDY.
+constexpr int DefaultAnswerMarginMs = 60;
+
 // Milliseconds to listen after sending bytesSent bytes at a speed: their wire
-// time and that of ten bytes more (10 bits a byte), plus 60 ms.
-int ProbeWaitMs(int speed, int bytesSent);
+// time and that of ten bytes more (10 bits a byte), plus the margin.
+int ProbeWaitMs(int speed, int bytesSent, int marginMs = DefaultAnswerMarginMs);
 
 class TRegisterProbe {
 public:
-    TRegisterProbe(std::string device, const std::atomic<bool>& stop);
+    TRegisterProbe(std::string device, const std::atomic<bool>& stop, int answerMarginMs = DefaultAnswerMarginMs);
     ~TRegisterProbe();
     TRegisterProbe(const TRegisterProbe&) = delete;
     TRegisterProbe& operator=(const TRegisterProbe&) = delete;
@@ -57,6 +60,7 @@ private:
     std::string path_;
     const std::atomic<bool>& stop_;
     std::unique_ptr<TComDevice> device_;
+    int marginMs_;
     int speed_ = 0;
     bool failed_ = false;
     std::array<std::uint8_t, 5> window_{};  // the last five bytes heard

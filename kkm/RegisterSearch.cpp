@@ -61,9 +61,9 @@ private:
 
 // One port, on a thread of its own: every speed in turn until the register
 // at the one number was found, or at every speed for all numbers.
-void SearchPort(const TSearchPort& port, const std::vector<int>& speeds, const std::vector<int>& nets,
+void SearchPort(const TSearchPort& port, const std::vector<int>& speeds, const std::vector<int>& nets, int marginMs,
                 const std::atomic<bool>& stop, TReportQueue& queue) {
-    TRegisterProbe probe(port.Device, stop);
+    TRegisterProbe probe(port.Device, stop, marginMs);
     int left = static_cast<int>(speeds.size());
     bool missing = false;
     TFoundRegister at;
@@ -168,7 +168,7 @@ std::vector<TFoundRegister> TRegisterSearch::Run(const std::vector<TSearchPort>&
     TReportQueue queue;
     std::vector<std::thread> threads;
     for (const auto* p : searched)
-        threads.emplace_back([&, p] { SearchPort(*p, speeds, nets, stop_, queue); });
+        threads.emplace_back([&, p] { SearchPort(*p, speeds, nets, AnswerMarginMs, stop_, queue); });
 
     std::deque<TPortReport> reports;
     for (bool last = threads.empty(); !last;) {

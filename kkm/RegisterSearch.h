@@ -5,6 +5,7 @@
 // the window work meanwhile; no port stays open afterwards.
 #pragma once
 #include "kkm/KKMCommands.h"
+#include "kkm/RegisterProbe.h"
 
 #include <atomic>
 #include <functional>
@@ -38,6 +39,9 @@ public:
     int FirstSpeed = 19200;  // the settings' speed
     int NetNumber = 1;       // the settings' network number
     bool AllNets = false;    // every network number 1..98 instead
+    // What a register may take beyond the wire time to answer RDY; more for
+    // adapters (or simulators) that answer late.
+    int AnswerMarginMs = DefaultAnswerMarginMs;
 
     // Called on the caller's thread, as things happen.
     std::function<void(const TFoundRegister&)> OnFound;

@@ -176,6 +176,7 @@ TEST(ConnectionPanel, SearchListsTheRegisterAndConnectsToTheOneChosen) {
     TRegisterSearchForm* form = p.SearchForm();
     ASSERT_NE(form, nullptr);
     form->cbAllNets->setChecked(true);  // the settings say network number 1
+    form->Search().AnswerMarginMs = 300;  // a simulator on a loaded machine answers late
     // The search starts once the window is shown and runs inside this wait.
     const auto done = [&] { return !form->Searching() && form->pbSearch->value() == form->pbSearch->maximum(); };
     for (int i = 0; i < 600 && !done(); ++i) ProcessFor(100);
