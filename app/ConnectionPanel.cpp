@@ -1,6 +1,7 @@
 #include "app/ConnectionPanel.h"
 
 #include "app/QtText.h"
+#include "app/RegisterSearchForm.h"
 #include "kkm/RegisterSession.h"
 #include "lang/U_language.h"
 
@@ -67,6 +68,10 @@ TConnectionPanel::TConnectionPanel(TRegisterSession& session, QWidget* parent) :
     bConnect->setObjectName("bConnect");
     box->addWidget(bConnect);
     connect(bConnect, &QPushButton::clicked, this, &TConnectionPanel::ConnectClicked);
+    bSearch = new QPushButton("Поиск ККМ", this);
+    bSearch->setObjectName("bSearch");
+    box->addWidget(bSearch);
+    connect(bSearch, &QPushButton::clicked, this, &TConnectionPanel::bSearchClick);
     Refresh();
 }
 
@@ -137,6 +142,7 @@ void TConnectionPanel::Refresh() {
     cbComPort->setEnabled(!connected);
     cbSpeedPort->setEnabled(!connected);
     cbNetNum->setEnabled(!connected);
+    bSearch->setEnabled(!connected);
     RefreshCaptions();
 }
 
@@ -161,4 +167,31 @@ void TConnectionPanel::cbSpeedPortChange(int index) {
 
 void TConnectionPanel::cbNetNumChange(int index) {
     if (index >= 0) session_.KKM.NetNumber = static_cast<std::uint8_t>(index + 1);
+}
+
+void TConnectionPanel::bSearchClick() {
+    if (session_.IsConnected()) return;
+    if (!searchForm_) {
+        searchForm_ = new TRegisterSearchForm(session_, window());
+        connect(searchForm_, &TRegisterSearchForm::RegisterChosen, this, &TConnectionPanel::ConnectTo);
+    }
+    searchForm_->show();
+}
+
+void TConnectionPanel::ConnectTo(const TFoundRegister& reg) {
+    if (session_.IsConnected()) return;
+    FillPortList();  // the search may have met a port that was not listed yet
+    session_.ComPort.SetPortNumber(reg.Port);
+    session_.ComPort.SetSpeed(reg.Speed);
+    session_.KKM.NetNumber = static_cast<std::uint8_t>(reg.Net);
+    // The search leaves the register's sequence counters at 0.
+    session_.KKM.RxSeq = session_.KKM.TxSeq = 0;
+    SelectPort(reg.Port);
+    cbSpeedPort->blockSignals(true);
+    cbSpeedPort->setCurrentIndex(cbSpeedPort->findText(QString::number(reg.Speed)));
+    cbSpeedPort->blockSignals(false);
+    cbNetNum->blockSignals(true);
+    cbNetNum->setCurrentIndex(reg.Net - 1);
+    cbNetNum->blockSignals(false);
+    emit ConnectClicked();
 }

@@ -6,7 +6,9 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class TRegisterSearchForm;
 class TRegisterSession;
+struct TFoundRegister;
 
 class TConnectionPanel : public QWidget {
     Q_OBJECT
@@ -27,11 +29,14 @@ public:
     void SelectPort(int n);
     // Fills cbComPort from the port list of the machine.
     void FillPortList();
+    // The search window, made when bSearch is first pressed (null before).
+    TRegisterSearchForm* SearchForm() const { return searchForm_; }
 
     QComboBox* cbComPort = nullptr;
     QComboBox* cbSpeedPort = nullptr;
     QComboBox* cbNetNum = nullptr;
     QPushButton* bConnect = nullptr;
+    QPushButton* bSearch = nullptr;  // "Поиск ККМ", while disconnected
     QLabel* lModel = nullptr;
     QLabel* lSN = nullptr;
     QLabel* lVer = nullptr;
@@ -46,6 +51,10 @@ private:
     void cbComPortChange(int index);
     void cbSpeedPortChange(int index);
     void cbNetNumChange(int index);
+    void bSearchClick();
+    // Port, speed and network number of a found register, then the connect.
+    void ConnectTo(const TFoundRegister& reg);
 
     TRegisterSession& session_;
+    TRegisterSearchForm* searchForm_ = nullptr;
 };

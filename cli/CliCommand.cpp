@@ -90,6 +90,7 @@ void GeneralHelp(std::ostream& out) {
            "  --out FILE      the file a command writes, for the commands that name it\n"
            "  --text FILE, --data FILE\n"
            "                  the journal's receipt text and source lines (journal read)\n"
+           "  --ports N,N...  the ports to search, --all-nets every network number (search)\n"
            "  --help          this text; after a command, that command's help\n"
            "\n"
            "Commands:\n";
@@ -264,6 +265,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (!take(options.Text) || options.Text.empty()) return bad("takes a file name");
         } else if (a == "--data") {
             if (!take(options.Data) || options.Data.empty()) return bad("takes a file name");
+        } else if (a == "--ports") {
+            if (!take(options.Ports) || options.Ports.empty()) return bad("takes port numbers: 1,2,5");
+        } else if (a == "--all-nets") {
+            options.AllNets = true;
         } else if (a == "--net") {
             if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
                 return bad("takes a network number 1..98");
@@ -295,9 +300,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         CommandHelp(*command, out);
         return CliOk;
     }
-    // A file option counts only for the commands whose synopsis names it.
+    // A file option (and a search option) counts only for the commands whose synopsis names it.
     for (const auto& [given, name] : {std::pair{!options.Out.empty(), "--out"}, std::pair{!options.Text.empty(), "--text"},
-                                      std::pair{!options.Data.empty(), "--data"}}) {
+                                      std::pair{!options.Data.empty(), "--data"},
+                                      std::pair{!options.Ports.empty(), "--ports"}, std::pair{options.AllNets, "--all-nets"}}) {
         if (given && command->Args.find(name) == std::string::npos) {
             err << "vornik-cli: " << command->Name << " takes no " << name << "\nUsage: vornik-cli [options] "
                 << CommandLine(*command) << "\n";

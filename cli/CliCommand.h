@@ -29,6 +29,8 @@ struct TCliOptions {
     std::string Out;         // --out FILE: the file a command writes (commands whose synopsis names --out)
     std::string Text;        // --text FILE: the journal's receipt text (journal read)
     std::string Data;        // --data FILE: the journal's source lines (journal read)
+    std::string Ports;       // --ports N,N...: the ports to search (search)
+    bool AllNets = false;    // --all-nets: every network number (search)
 };
 
 class TCliContext;

@@ -13,6 +13,7 @@ void AddGoodsCommands();
 void AddGoodsTransferCommands();
 void AddProfilesCommands();
 void AddJournalCommands();
+void AddSearchCommand();
 
 void AddCliCommands() {
     AddInfoCommands();
@@ -24,4 +25,5 @@ void AddCliCommands() {
     AddGoodsTransferCommands();
     AddProfilesCommands();
     AddJournalCommands();
+    AddSearchCommand();
 }

@@ -1,5 +1,6 @@
 // goods read-all and goods write-all: the register's whole goods table to a
 // goods exchange file and back, with the goods page's own transfers.
+#include "cli/CliBarConsole.h"
 #include "cli/CliCommand.h"
 
 #include "app/Dialog.h"
@@ -10,8 +11,6 @@
 #include "kkm/RegisterSession.h"
 #include "settings/Unitbd.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <climits>
 #include <cstring>
@@ -21,42 +20,6 @@
 namespace {
 
 using TRecordBytes = std::array<std::uint8_t, 54>;  // what a write sends of a record
-
-// Passes the messages on (errors and warnings only, everything with --trace)
-// and ends a progress bar's line before a message is printed under it.
-class TBarConsole : public IConsole {
-public:
-    TBarConsole(IConsole* next, bool all) : next_(next), all_(all) {}
-    int LineCount() const override { return next_ ? next_->LineCount() : 0; }
-    void DeleteFirstLine() override {}
-    void Reset() override {}
-    void AddLine(const std::string& line) override {
-        if (!next_ || !(all_ || line.find("Error:") != std::string::npos || line.find("Warning:") != std::string::npos))
-            return;
-        EndBar();
-        next_->AddLine(line);
-    }
-    // A bar drawn in place on standard error when it is a terminal.
-    void DrawBar(std::ostream& err, int position, int maximum) {
-        if (!isatty(STDERR_FILENO) || maximum <= 0) return;
-        constexpr int width = 40;
-        const int filled = std::min(width, position * width / maximum);
-        err << "\rgoods [" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(width - filled), '.') << "] " << position << "/" << maximum;
-        err.flush();
-        err_ = &err;
-    }
-    void EndBar() {
-        if (!err_) return;
-        *err_ << "\n";
-        err_ = nullptr;
-    }
-
-private:
-    IConsole* next_;
-    bool all_;
-    std::ostream* err_ = nullptr;
-};
 
 // The goods page's parts without a window, on the register of the command line.
 struct TGoodsRig {
@@ -70,7 +33,7 @@ struct TGoodsRig {
         Session.ComPort.SetSpeed(ctx.Options.Speed);
         Session.KKM.NetNumber = static_cast<std::uint8_t>(ctx.Options.Net);
         Goods.View.SetProgressMax = [this](int m) { maximum_ = m; };
-        Goods.View.SetProgressPos = [this, &ctx](int p) { Bar.DrawBar(ctx.Err, p + 1, std::max(maximum_, p + 1)); };
+        Goods.View.SetProgressPos = [this, &ctx](int p) { Bar.DrawBar(ctx.Err, "goods", p + 1, std::max(maximum_, p + 1)); };
         Goods.View.ShowProgress = [this](bool shown) {
             if (!shown) Bar.EndBar();
         };

@@ -17,6 +17,14 @@ constexpr int MaxSingleGoodsCode = 9999;
 // more final digits leave the text as it is.
 std::string NormalizeVersion(const std::string& version);
 
+// What the identity command's answer (44 bytes, command 0x01) says.
+struct TKKMIdentity {
+    std::string Model, SerialNumber, Version;
+    std::uint8_t Mode = 0;
+};
+constexpr int KKMIdentityAnswerLength = 44;
+TKKMIdentity DecodeKKMIdentity(const std::uint8_t* answer);
+
 // The register's department price field as text: price (roubles) times 100,
 // rounded to four decimals, as decimal digits. False when that is not a
 // whole number of kopecks, is negative, or has more than 10 digits.

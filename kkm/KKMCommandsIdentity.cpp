@@ -28,6 +28,15 @@ std::string NormalizeVersion(const std::string& version) {
     return version.substr(0, start) + std::string(3 - digits.size(), '0') + digits;
 }
 
+TKKMIdentity DecodeKKMIdentity(const std::uint8_t* answer) {
+    TKKMIdentity id;
+    id.Model = TrimBlanks(BytesToStr(answer + 3, 16));
+    id.SerialNumber = BytesToStr(answer + 19, 12);
+    id.Version = NormalizeVersion(BytesToStr(answer + 31, 12));
+    id.Mode = answer[43];
+    return id;
+}
+
 namespace kkmcmd {
 
 TKKMPacket Request(std::initializer_list<std::uint8_t> head) {
@@ -64,13 +73,14 @@ bool TProtocolKKM::GetKKMInfo() {
     TKKMPacket request = Request({0x01, 0x01});
     TKKMPacket answer;
     if (!Exchange(request, answer, true)) return false;
-    if (CheckAnswer(answer, 44)) return false;  // no DISC after a bad identity answer
+    if (CheckAnswer(answer, KKMIdentityAnswerLength)) return false;  // no DISC after a bad identity answer
     TKKMInfo& info = EnsureInfo(*KKM);
-    info.Model = TrimBlanks(BytesToStr(answer.Data + 3, 16));
+    const TKKMIdentity id = DecodeKKMIdentity(answer.Data);
+    info.Model = id.Model;
     info.CfgSuffix = "000000";
-    info.SerialNumber = BytesToStr(answer.Data + 19, 12);
-    info.Version = NormalizeVersion(BytesToStr(answer.Data + 31, 12));
-    info.Mode = answer.Data[43];
+    info.SerialNumber = id.SerialNumber;
+    info.Version = id.Version;
+    info.Mode = id.Mode;
     SendControl(DiscControl);
     info.LoadModelConfig();  // a model without its file keeps the catalogue
     return true;

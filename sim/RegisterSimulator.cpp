@@ -36,6 +36,7 @@ bool TRegisterSimulator::Start(std::string& error) {
     if (!options_.LogFile.empty() && !recorder_.OpenLog(options_.LogFile, error)) return false;
     if (!line_.Open(error)) return false;
     line_.SetSpeed(options_.Speed);
+    line_.SetStrictSpeed(options_.StrictSpeed);
     if (options_.ComNumber > 0 && !MakeComLink(error)) {
         line_.Close();
         return false;

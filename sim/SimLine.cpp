@@ -10,6 +10,9 @@
 #include <thread>
 #include <unistd.h>
 
+// SimLineSpeed.cpp: the speed the computer set on its side, 0 when unknown.
+int SimTerminalSpeed(int masterFd);
+
 TSimLine::~TSimLine() { Close(); }
 
 bool TSimLine::Open(std::string& error) {
@@ -51,6 +54,12 @@ TSimLine::Clock::duration TSimLine::ByteTime() const {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / speed_));
 }
 
+bool TSimLine::SpeedsMatch() const {
+    if (!strictSpeed_ || speed_ <= 0) return true;
+    const int theirs = SimTerminalSpeed(master_);
+    return theirs == 0 || theirs == speed_;
+}
+
 void TSimLine::WaitUntil(Clock::time_point when) {
     if (when > Clock::now()) std::this_thread::sleep_until(when);
 }
@@ -76,6 +85,7 @@ bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
 
 bool TSimLine::Send(const std::uint8_t* bytes, std::size_t n, bool whole) {
     if (master_ < 0) return false;
+    if (!SpeedsMatch()) return true;  // sent, and lost on the line
     const auto byteTime = ByteTime();
     if (byteTime == Clock::duration::zero()) return WriteAll(master_, bytes, n);
     // The line does not save up idle time.
@@ -108,6 +118,7 @@ TSimLine::TReceive TSimLine::Receive(std::vector<std::uint8_t>& bytes, std::vect
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return TReceive::Timeout;
         return TReceive::Failed;
     }
+    if (!SpeedsMatch()) return TReceive::Timeout;  // noise at the wrong speed: nothing heard
     const auto now = Clock::now();
     const auto byteTime = ByteTime();
     // The computer wrote them just now; on a line they arrive one after the

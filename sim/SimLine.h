@@ -25,6 +25,9 @@ public:
 
     void SetSpeed(int baud) { speed_ = baud; }
     int Speed() const { return speed_; }
+    // Strict: while the computer's side is set to another speed than the
+    // line's, what either side sends is lost, as on a real line.
+    void SetStrictSpeed(bool on) { strictSpeed_ = on; }
     // Time one byte takes on the line (zero without pacing).
     Clock::duration ByteTime() const;
 
@@ -45,10 +48,14 @@ public:
     static void WaitUntil(Clock::time_point when);
 
 private:
+    // False when strict and the computer's side runs at another speed.
+    bool SpeedsMatch() const;
+
     int master_ = -1;
     int slave_ = -1;  // held open so the line stays up while the computer reopens its port
     std::string path_;
     int speed_ = 0;
+    bool strictSpeed_ = false;
     Clock::time_point txFree_{};  // when the line's transmit side is free again
     Clock::time_point rxFree_{};  // when the last received byte is through
 };

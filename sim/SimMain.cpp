@@ -15,6 +15,8 @@ void Usage(std::ostream& out) {
            "  --com N          create the link ports/COM<N> in the working directory,\n"
            "                   so that the configurator opens the register as port N\n"
            "  --speed BAUD     line speed the bytes are paced at (19200); 0: no pacing\n"
+           "  --strict-speed   hear nothing and lose every answer while the computer's\n"
+           "                   side of the line is set to another speed\n"
            "  --net N          network number 1..98 (default: from the state, else 1)\n"
            "  --state FILE     register content in JSON: loaded at start, saved on exit\n"
            "                   and on SIGUSR1 (a missing file starts a default register)\n"
@@ -72,6 +74,8 @@ int main(int argc, char** argv) {
         } else if (a == "--speed") {
             ok = number(options.Speed) && options.Speed >= 0;
             if (!ok) std::cerr << "vornik-sim: --speed takes a baud rate, or 0\n";
+        } else if (a == "--strict-speed") {
+            options.StrictSpeed = true;
         } else if (a == "--net") {
             ok = number(options.NetNumber) && options.NetNumber >= 1 && options.NetNumber <= 98;
             if (!ok) std::cerr << "vornik-sim: --net takes a network number 1..98\n";

@@ -2,6 +2,7 @@
 // exit status and what it leaves in the register.
 #include "CliRunner.h"
 
+#include "link/Comport.h"
 #include "sim/SimLine.h"
 
 #include <nlohmann/json.hpp>
@@ -13,7 +14,7 @@ namespace {
 
 const char* const kCommands[] = {"ports",       "info",         "options get",     "options set",
                                  "taxes",       "departments get", "departments set", "lines get",
-                                 "lines set",   "goods get"};
+                                 "lines set",   "goods get",       "search"};
 
 std::vector<std::string> Words(const std::string& name, std::vector<std::string> more = {}) {
     std::vector<std::string> w;
@@ -61,6 +62,9 @@ TEST(CliUsage, WrongCommandLinesEndWithStatusTwo) {
         {"--port", "7", "options", "set", "65=1"},
         {"--port", "7", "options", "set", "3=1", "3=2"},
         {"--port", "7", "departments", "set", "/nonexistent/deps.txt"},
+        {"--port", "7", "--all-nets", "info"},
+        {"search", "--ports", "7,x"},
+        {"search", "--ports", "0"},
     };
     for (const auto& args : cases) {
         const TRun r = RunCli(args);
@@ -297,4 +301,33 @@ TEST(CliWrite, LinesFromAFileKeepWhatTheFileDoesNotName) {
         EXPECT_EQ(refused.Status, 2) << bad << refused.Err;
     }
     EXPECT_EQ(rig.Sim.State().Register.Header[0].Text, "   ООО \"ЗЕВРИН-ТОРГ\"");
+}
+
+TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndFailsWhenThereIsNone) {
+    // The register hears every speed; which one it is found at is the search
+    // tests' business (a loaded machine may let the first probe pass).
+    TCliRig rig;
+    const TRun text = RunCli({"search", "--ports", "7,250", "--speed", "57600"}, rig.Dir);
+    ASSERT_EQ(text.Status, 0) << text.Err;
+    const auto lines = Lines(text.Out);
+    ASSERT_EQ(lines.size(), 1u) << text.Out;
+    EXPECT_EQ(lines[0].rfind("COM7 ", 0), 0u) << text.Out;
+    EXPECT_NE(lines[0].find(" 1 ЗЕВРИН-101Ф 001234567890 ver012"), std::string::npos) << text.Out;
+    EXPECT_NE(text.Err.find("COM250 is not on this machine"), std::string::npos) << text.Err;
+
+    const TRun js = RunCli({"--json", "search", "--ports=7"}, rig.Dir);
+    ASSERT_EQ(js.Status, 0) << js.Err;
+    json doc = json::parse(js.Out);
+    ASSERT_EQ(doc.size(), 1u) << js.Out;
+    EXPECT_TRUE(IsValidSpeed(doc[0]["speed"].get<int>()));
+    doc[0].erase("speed");
+    EXPECT_EQ(doc, json::parse(R"([{"port": "COM7", "device": ")" + rig.Sim.DevicePath() + R"(", "net": 1,
+                                   "model": "ЗЕВРИН-101Ф", "serialNumber": "001234567890", "version": "ver012"}])"));
+
+    const TRun none = RunCli({"search", "--ports", "7", "--net", "5"}, rig.Dir);
+    EXPECT_EQ(none.Status, 1) << none.Err;
+    EXPECT_TRUE(none.Out.empty()) << none.Out;
+    const TRun noneJson = RunCli({"search", "--ports", "7", "--net", "5", "--json"}, rig.Dir);
+    EXPECT_EQ(noneJson.Status, 1);
+    EXPECT_EQ(json::parse(noneJson.Out), json::array());
 }

@@ -1,8 +1,14 @@
 #include "GuiRig.h"
 
-#include "app/IniFile.h"
+#include "GuiTestUtil.h"
 
+#include "app/IniFile.h"
+#include "app/RegisterSearchForm.h"
+
+#include <QCheckBox>
 #include <QComboBox>
+#include <QProgressBar>
+#include <QTableWidget>
 #include <QLabel>
 #include <QPushButton>
 
@@ -151,4 +157,47 @@ TEST(ConnectionPanel, TheButtonDoesNothingWhileATransferRuns) {
     rig.Window->Transfer.End();
     rig.Panel().bConnect->click();
     EXPECT_FALSE(rig.Window->Session.IsConnected());
+}
+
+TEST(ConnectionPanel, SearchListsTheRegisterAndConnectsToTheOneChosen) {
+    TGuiRig rig(0);
+    TSimOptions o;
+    o.Speed = 38400;
+    o.StrictSpeed = true;
+    o.ComNumber = kRigPort;
+    o.NetNumber = 12;
+    TRegisterSimulator sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    auto& p = rig.Panel();
+    EXPECT_EQ(S(p.bSearch->text()), "Поиск ККМ");
+    ASSERT_TRUE(p.bSearch->isEnabled());
+    p.bSearch->click();
+    TRegisterSearchForm* form = p.SearchForm();
+    ASSERT_NE(form, nullptr);
+    form->cbAllNets->setChecked(true);  // the settings say network number 1
+    form->Search().AnswerMarginMs = 300;  // a simulator on a loaded machine answers late
+    // The search starts once the window is shown and runs inside this wait.
+    const auto done = [&] { return !form->Searching() && form->pbSearch->value() == form->pbSearch->maximum(); };
+    for (int i = 0; i < 600 && !done(); ++i) ProcessFor(100);
+    ASSERT_TRUE(done());
+    int row = -1;
+    for (int r = 0; r < form->lvFound->rowCount(); ++r)
+        if (form->lvFound->item(r, 0)->text() == "COM7") row = r;
+    ASSERT_GE(row, 0);
+    QStringList cells;
+    for (int c = 0; c < form->lvFound->columnCount(); ++c) cells << form->lvFound->item(row, c)->text();
+    EXPECT_EQ(cells, (QStringList{"COM7", "38400", "12", "ЗЕВРИН-101Ф", "001234567890", "ver012"}));
+
+    form->lvFound->selectRow(row);
+    ASSERT_TRUE(form->bConnect->isEnabled());
+    form->bConnect->click();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_TRUE(rig.Window->Session.IsConnected());
+    EXPECT_EQ(S(p.cbComPort->currentText()), "COM7");
+    EXPECT_EQ(S(p.cbSpeedPort->currentText()), "38400");
+    EXPECT_EQ(S(p.cbNetNum->currentText()), "12");
+    EXPECT_EQ(S(p.lSN->text()), "001234567890");
+    EXPECT_FALSE(p.bSearch->isEnabled());
+    EXPECT_TRUE(rig.Logged("Найдена ККМ: COM7 38400 12"));
 }
