@@ -96,7 +96,7 @@ step() {
   local name=$1 t0=$SECONDS rc=0
   shift
   echo
-  echo "== $name"
+  echo "== $name ($(date -u +%H:%M:%S))"
   "$@" || rc=$?
   summary+=("$(printf '%6d s  %-4s %s' $((SECONDS - t0)) "$([ $rc -eq 0 ] && echo ok || echo FAIL)" "$name")")
   return $rc
