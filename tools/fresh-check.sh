@@ -29,6 +29,7 @@ done
 work=$(mktemp -d "${FRESH_DIR:-/var/tmp}/vornik-fresh-XXXXXX")
 root=$work/root
 src=$root$inside
+checked="(none)"   # the commit under check, once cloned
 mounted=()         # mount points in the order they were made
 summary=()         # one line per step
 checked_rc=1
@@ -54,7 +55,7 @@ stop_root_processes() {
 
 print_summary() {
   echo
-  echo "== fresh-check summary (commit $(git -C "$repo" rev-parse --short HEAD), Debian $suite)"
+  echo "== fresh-check summary (commit $checked, Debian $suite)"
   local line
   for line in "${summary[@]}"; do echo "$line"; done
   printf '%6d s       fresh-check, in all\n' $((SECONDS - t_all))
@@ -128,14 +129,16 @@ clone_head() {
   [ -z "$(git -C "$repo" status --porcelain)" ] || echo "note: uncommitted changes are not part of this check"
   git init --quiet "$src" &&
     git -C "$src" fetch --quiet --depth 1 "file://$repo" HEAD &&
-    git -C "$src" checkout --quiet --detach FETCH_HEAD
+    git -C "$src" checkout --quiet --detach FETCH_HEAD &&
+    checked=$(git -C "$src" rev-parse --short HEAD)
 }
 
 # in_repo COMMAND_LINE: as root in the repository's folder inside the root,
 # with the bare environment of a fresh login.
 in_repo() { chroot "$root" /usr/bin/env -i "${root_env[@]}" bash -c "cd $inside && $1"; }
 
-# The parts of a README command joined by "&&", one per line.
+# The parts of a README command joined by " && ", one per line (the README's
+# commands keep "&&" out of quotes).
 split_command() {
   awk '{ n = split($0, part, / && /); for (i = 1; i <= n; i++) print part[i] }' <<<"$1"
 }
