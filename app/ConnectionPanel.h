@@ -7,6 +7,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class TRegisterSession;
+struct TUnsavedSettings;
 
 class TConnectionPanel : public QWidget {
     Q_OBJECT
@@ -15,8 +16,9 @@ public:
 
     // Port list, port settings from the settings file, network number.
     void Prepare();
-    // Port section and network number into the settings file.
-    void Save();
+    // Port section and network number into the settings file; notes what
+    // could not be written.
+    void Save(TUnsavedSettings& unsaved);
     // bConnect caption from the language table.
     void RefreshCaptions();
     // Shows the session's labels, colours and connected state.
