@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,7 +140,6 @@ void TfmMain::BuildBanner() {
     banner->setMinimumHeight(kBannerHeight);
     auto* row = new QHBoxLayout(banner);
     row->setContentsMargins(4, kBannerTopMargin, 0, 0);
-    row->setAlignment(Qt::AlignTop);
     row->setSpacing(6);
     auto* logo = new QLabel(banner);
     logo->setPixmap(MakerLogo());
@@ -158,16 +158,16 @@ void TfmMain::BuildBanner() {
     families->setStyleSheet("color: #008000;");
     captions->addWidget(caption);
     captions->addWidget(families);
-    row->addWidget(logo);
-    row->addWidget(maker);
-    row->addWidget(product);
+    captions->addStretch(1);  // the banner's left part stays at its top when the console grows
+    row->addWidget(logo, 0, Qt::AlignTop);
+    row->addWidget(maker, 0, Qt::AlignTop);
+    row->addWidget(product, 0, Qt::AlignTop);
     row->addLayout(captions);
     console_ = new TConsolePanel(banner);
     console_->setObjectName("Console");
     console_->setMinimumHeight(kConsoleHeight);
     console_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     row->addWidget(console_, 1);
-    row->setAlignment(console_, Qt::Alignment());
     splitter_->addWidget(banner);
 }
 
@@ -219,9 +219,8 @@ void TfmMain::FormCreate() {
     } else {
         SetConsole(console_);
     }
-    // The console's height as the operator left it.
+    // The console's height as the operator left it (applied when the window shows).
     consoleHeight_ = std::max(kConsoleHeight, ReadConsoleHeight(kConsoleHeight));
-    splitter_->setSizes({consoleHeight_ + kBannerTopMargin, height()});
     // 2.-3.
     RefreshCaptions();
     Mess(LangStr(0), false, true, true);
@@ -300,6 +299,17 @@ void TfmMain::StartDemoRegister() {
     Session.ComPort.SetPortNumber(demo_->PortNumber());
     connection_->SelectPort(demo_->PortNumber());
     Mess("Демонстрационная ККМ на порту COM" + std::to_string(demo_->PortNumber()), false, true, true);
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (consoleSized_) return;
+    consoleSized_ = true;
+    // Once the window's layout has given the splitter its height.
+    QTimer::singleShot(0, this, [this] {
+        const int banner = consoleHeight_ + kBannerTopMargin;
+        splitter_->setSizes({banner, std::max(0, splitter_->height() - splitter_->handleWidth() - banner)});
+    });
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

@@ -67,6 +67,7 @@ public:
     TProfilesPanel* ProfilesPanel() const { return profilesPanel_; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -81,6 +82,7 @@ private:
     QTabWidget* pages_ = nullptr;
     QSplitter* splitter_ = nullptr;
     int consoleHeight_ = 0;  // kept in the settings file
+    bool consoleSized_ = false;
     bool closingBySignal_ = false;
     QComboBox* cbLanguage_ = nullptr;
     QVBoxLayout* leftColumn_ = nullptr;

@@ -15,7 +15,8 @@ inline void ProcessFor(int ms) {
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Shows boxes to nobody but keeps their texts, for as long as it lives.
+// Shows boxes to nobody but keeps their texts, for as long as it lives; made
+// after the window, which installs its own boxes.
 struct TBoxRecorder : IDialogService {
     TBoxRecorder() : previous_(DialogService()), autonom_(isAUTONOM) {
         SetDialogService(this);

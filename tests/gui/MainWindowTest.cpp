@@ -109,6 +109,7 @@ TEST_F(MainWindow, ClosingWritesStopAndTheSettingsFileWithDefaults) {
         TfmMain w;
         w.FormCreate();
         w.show();
+        ProcessFor(50);
         EXPECT_EQ(w.Console()->height(), 43);
         w.close();
         EXPECT_TRUE(w.Console()->LineText(w.Console()->LineCount() - 1).endsWith("Стоп"));
@@ -134,6 +135,7 @@ TEST_F(MainWindow, SettingsComeFromTheWorkingDirectory) {
         w.FormCreate();
         EXPECT_EQ(S(w.eBdFile()->text()), "/tmp/x.dbf");
         w.eBdFile()->setText("other.dbf");
+        w.resize(786, 800);  // the console takes room the pages do not need
         w.show();
         ProcessFor(50);
         EXPECT_EQ(w.Console()->height(), 120);
@@ -156,19 +158,21 @@ TEST_F(MainWindow, SettingsComeFromTheWorkingDirectory) {
 
 TEST_F(MainWindow, SettingsThatCannotBeSavedAtCloseAreAllNamedInOneBox) {
     std::filesystem::create_directory(dir.File("VornikConfig.ini"));  // no file can replace it, not even root's
-    TBoxRecorder boxes;
+    std::vector<std::string> shown;
     {
         TfmMain w;
         w.FormCreate();
+        TBoxRecorder boxes;
         w.show();
         w.close();
+        shown = boxes.Boxes;
     }
-    ASSERT_EQ(boxes.Boxes.size(), 1u);
-    EXPECT_EQ(boxes.Boxes[0].rfind("Настройки не сохранены (Port, NET, Exchange, Window): Unable to write to " +
-                                       dir.File("VornikConfig.ini"),
-                                   0),
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Настройки не сохранены (Port, NET, Exchange, Window): Unable to write to " +
+                                 dir.File("VornikConfig.ini"),
+                             0),
               0u)
-        << boxes.Boxes[0];
+        << shown[0];
     EXPECT_NE(ReadCp1251(dir.File("vornik-config.log")).find("Стоп"), std::string::npos);
 }
 
