@@ -38,13 +38,12 @@ protected:
     TScratchDir dir{true};  // the working directory of the window
 };
 
-// The process's state letter from /proc ('Z' for a zombie), or 0 when gone.
-char ProcessState(pid_t pid) {
+// Alive and not a zombie, by /proc.
+bool Running(pid_t pid) {
     const std::string stat = ReadBytes("/proc/" + std::to_string(pid) + "/stat");
     const auto close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
-bool Running(pid_t pid) { return ProcessState(pid) != 0 && ProcessState(pid) != 'Z'; }
 
 // Waits up to 30 s for done().
 template <class F>
@@ -236,7 +235,6 @@ TEST_F(MainWindow, LanguageChoiceWorksWhereTheDataFolderCannotBeWritten) {
     ASSERT_EQ(selector->count(), 2);
     EXPECT_EQ(S(selector->itemText(0)), "Русский");
     EXPECT_EQ(S(selector->itemText(1)), "English");
-    EXPECT_EQ(selector->currentIndex(), -1);
     TBoxRecorder boxes;
     selector->setCurrentIndex(1);
     EXPECT_EQ(S(w.windowTitle()), "Configurator v2.01 ");
