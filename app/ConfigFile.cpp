@@ -10,19 +10,40 @@ int ReadNetNumber() { return TIniFile(ConfigFilePath()).ReadInteger("NET", "NUMB
 
 std::string ReadExchangeFile() { return TIniFile(ConfigFilePath()).ReadString("Exchange", "DBFFile", "goods.dbf"); }
 
+int ReadConsoleHeight(int def) { return TIniFile(ConfigFilePath()).ReadInteger("Window", "ConsoleHeight", def); }
+
 namespace {
-bool Report(const TIniFile& ini, bool ok) {
-    if (!ok) Error(ini.LastError(), true, true, true);
+bool Written(const TIniFile& ini, bool ok, std::string* error) {
+    if (!ok && error) *error = ini.LastError();
     return ok;
 }
 }  // namespace
 
-bool WriteNetNumber(int number) {
+bool WriteNetNumber(int number, std::string* error) {
     TIniFile ini(ConfigFilePath());
-    return Report(ini, ini.WriteInteger("NET", "NUMBER", number));
+    return Written(ini, ini.WriteInteger("NET", "NUMBER", number), error);
 }
 
-bool WriteExchangeFile(const std::string& name) {
+bool WriteExchangeFile(const std::string& name, std::string* error) {
     TIniFile ini(ConfigFilePath());
-    return Report(ini, ini.WriteString("Exchange", "DBFFile", name));
+    return Written(ini, ini.WriteString("Exchange", "DBFFile", name), error);
+}
+
+bool WriteConsoleHeight(int height, std::string* error) {
+    TIniFile ini(ConfigFilePath());
+    return Written(ini, ini.WriteInteger("Window", "ConsoleHeight", height), error);
+}
+
+bool TUnsavedSettings::Note(bool ok, const std::string& section, const std::string& reason) {
+    if (ok) return true;
+    Sections.push_back(section);
+    if (Reason.empty()) Reason = reason;
+    return false;
+}
+
+void TUnsavedSettings::Report(bool box) const {
+    if (Sections.empty()) return;
+    std::string names;
+    for (const auto& s : Sections) names += (names.empty() ? "" : ", ") + s;
+    Error("Настройки не сохранены (" + names + "): " + Reason, box, true, true);
 }

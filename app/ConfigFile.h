@@ -1,7 +1,9 @@
-// The settings file VornikConfig.ini of the working directory: the NET and
-// Exchange keys (the Port section belongs to the serial port object).
+// The settings file VornikConfig.ini of the working directory: the NET,
+// Exchange and Window keys (the Port section belongs to the serial port
+// object).
 #pragma once
 #include <string>
+#include <vector>
 
 constexpr const char* ConfigFileName = "VornikConfig.ini";
 
@@ -12,8 +14,24 @@ std::string ConfigFilePath();
 int ReadNetNumber();
 // Exchange/DBFFile, default "goods.dbf".
 std::string ReadExchangeFile();
+// Window/ConsoleHeight in pixels, or def when absent.
+int ReadConsoleHeight(int def);
 
-// Each reports a clear error (console, log, box) and returns false when the
-// file cannot be written.
-bool WriteNetNumber(int number);
-bool WriteExchangeFile(const std::string& name);
+// Each writes its key; when the file cannot be written it returns false with
+// the reason in error (the caller reports it).
+bool WriteNetNumber(int number, std::string* error = nullptr);
+bool WriteExchangeFile(const std::string& name, std::string* error = nullptr);
+bool WriteConsoleHeight(int height, std::string* error = nullptr);
+
+// What the close could not write into the settings file: every section tried,
+// so that one report names them all.
+struct TUnsavedSettings {
+    std::vector<std::string> Sections;
+    std::string Reason;  // the first failure's text, naming the file
+    // Notes section as unsaved unless ok; returns ok.
+    bool Note(bool ok, const std::string& section, const std::string& reason);
+    // One error naming the unsaved sections and the reason, which names the
+    // file; nothing when everything was saved. The box only when asked for:
+    // console and log always.
+    void Report(bool box) const;
+};

@@ -2,6 +2,7 @@
 #include "app/Dialog.h"
 #include "app/MainWindow.h"
 #include "app/ProjectsVars.h"
+#include "app/StopSignalsQt.h"
 #include "app/WaitForm.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ int main(int argc, char* argv[]) {
     try {
         TfmMain window;
         TWaitForm waitForm;
+        // A logout, kill or Ctrl+C closes the window in order.
+        TStopSignalsQt stopSignals([&window](int sig) { window.CloseOnSignal(TStopSignalsQt::Name(sig)); });
         window.FormCreate();
         window.show();
         return QApplication::exec();

@@ -120,7 +120,7 @@ void TConnectionPanel::SelectPort(int n) {
     cbComPort->blockSignals(false);
 }
 
-void TConnectionPanel::Save() { session_.SaveSettings(); }
+void TConnectionPanel::Save(TUnsavedSettings& unsaved) { session_.SaveSettings(unsaved); }
 
 void TConnectionPanel::RefreshCaptions() { bConnect->setText(Q(LangStr(session_.IsConnected() ? 44 : 43))); }
 

@@ -9,6 +9,7 @@ class QPushButton;
 class TRegisterSearchForm;
 class TRegisterSession;
 struct TFoundRegister;
+struct TUnsavedSettings;
 
 class TConnectionPanel : public QWidget {
     Q_OBJECT
@@ -17,8 +18,9 @@ public:
 
     // Port list, port settings from the settings file, network number.
     void Prepare();
-    // Port section and network number into the settings file.
-    void Save();
+    // Port section and network number into the settings file; notes what
+    // could not be written.
+    void Save(TUnsavedSettings& unsaved);
     // bConnect caption from the language table.
     void RefreshCaptions();
     // Shows the session's labels, colours and connected state.

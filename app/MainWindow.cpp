@@ -25,12 +25,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int kBannerHeight = 45;
+constexpr int kConsoleHeight = 43;  // the banner less its top margin
+constexpr int kBannerTopMargin = kBannerHeight - kConsoleHeight;
 constexpr int kLeftColumnWidth = 154;
 constexpr const char* kVersionSuffix = " v2.01 ";
 constexpr const char* kFamilies = "Ворник-01Ф, Ворник-02Ф, Ворник-05К";
@@ -80,16 +86,28 @@ TfmMain::TfmMain(QWidget* parent)
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    BuildBanner(outer);
-    auto* body = new QHBoxLayout;
+    // The banner with the console over the rest: the handle between them
+    // makes the console taller.
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setObjectName("splConsole");
+    splitter_->setChildrenCollapsible(false);
+    BuildBanner();
+    auto* bodyWidget = new QWidget(splitter_);
+    auto* body = new QHBoxLayout(bodyWidget);
+    body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
     body->addWidget(BuildLeftColumn());
-    pages_ = new QTabWidget(this);
+    pages_ = new QTabWidget(bodyWidget);
     pages_->setObjectName("MainPageControl");
     pages_->setTabPosition(QTabWidget::South);
     BuildPages();
     body->addWidget(pages_, 1);
-    outer->addLayout(body, 1);
+    splitter_->addWidget(bodyWidget);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    outer->addWidget(splitter_, 1);
+    connect(splitter_, &QSplitter::splitterMoved, this,
+            [this] { consoleHeight_ = splitter_->sizes().value(0) - kBannerTopMargin; });
     connect(pages_, &QTabWidget::currentChanged, this, &TfmMain::MainPageControlChanging);
     connect(selector_, &TPageSelectorPanel::PageSelected, pages_, &QTabWidget::setCurrentIndex);
     selector_->CanChangePage = [this] { return !Transfer.TransferRunning; };
@@ -116,12 +134,12 @@ TfmMain::~TfmMain() {
     SetDialogService(nullptr);
 }
 
-void TfmMain::BuildBanner(QVBoxLayout* outer) {
-    auto* banner = new QWidget(this);
+void TfmMain::BuildBanner() {
+    auto* banner = new QWidget(splitter_);
     banner->setObjectName("pnlBanner");
-    banner->setFixedHeight(kBannerHeight);
+    banner->setMinimumHeight(kBannerHeight);
     auto* row = new QHBoxLayout(banner);
-    row->setContentsMargins(4, 2, 0, 0);
+    row->setContentsMargins(4, kBannerTopMargin, 0, 0);
     row->setSpacing(6);
     auto* logo = new QLabel(banner);
     logo->setPixmap(MakerLogo());
@@ -140,15 +158,17 @@ void TfmMain::BuildBanner(QVBoxLayout* outer) {
     families->setStyleSheet("color: #008000;");
     captions->addWidget(caption);
     captions->addWidget(families);
-    row->addWidget(logo);
-    row->addWidget(maker);
-    row->addWidget(product);
+    captions->addStretch(1);  // the banner's left part stays at its top when the console grows
+    row->addWidget(logo, 0, Qt::AlignTop);
+    row->addWidget(maker, 0, Qt::AlignTop);
+    row->addWidget(product, 0, Qt::AlignTop);
     row->addLayout(captions);
     console_ = new TConsolePanel(banner);
     console_->setObjectName("Console");
-    console_->setFixedHeight(43);
+    console_->setMinimumHeight(kConsoleHeight);
+    console_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     row->addWidget(console_, 1);
-    outer->addWidget(banner);
+    splitter_->addWidget(banner);
 }
 
 QWidget* TfmMain::BuildLeftColumn() {
@@ -199,6 +219,8 @@ void TfmMain::FormCreate() {
     } else {
         SetConsole(console_);
     }
+    // The console's height as the operator left it (applied when the window shows).
+    consoleHeight_ = std::max(kConsoleHeight, ReadConsoleHeight(kConsoleHeight));
     // 2.-3.
     RefreshCaptions();
     Mess(LangStr(0), false, true, true);
@@ -216,10 +238,12 @@ void TfmMain::FormCreate() {
     // Languages the operator can choose; every run starts with the built-in texts.
     cbLanguage_->blockSignals(true);
     cbLanguage_->clear();
+    cbLanguage_->addItem(Q(BuiltInLanguage));
     const std::string list = LangRes().ListLanguages();
     for (std::size_t start = 0; start < list.size();) {
         const auto end = list.find("\r\n", start);
-        cbLanguage_->addItem(Q(list.substr(start, end - start)));
+        const std::string name = list.substr(start, end - start);
+        if (name != BuiltInLanguage) cbLanguage_->addItem(Q(name));
         start = end == std::string::npos ? list.size() : end + 2;
     }
     cbLanguage_->setCurrentIndex(-1);
@@ -242,9 +266,23 @@ void TfmMain::FormClose() {
     closed_ = true;
     Mess(LangStr(1), false, true, true);
     if (demo_) Session.ComPort.SetPortNumber(configuredPort_);
-    connection_->Save();
-    WriteExchangeFile(S(goodsPage_->eBdFile->text()));
+    // Every section is tried, and one report names all that failed.
+    TUnsavedSettings unsaved;
+    connection_->Save(unsaved);
+    std::string error;
+    unsaved.Note(WriteExchangeFile(S(goodsPage_->eBdFile->text()), &error), "Exchange", error);
+    unsaved.Note(WriteConsoleHeight(consoleHeight_, &error), "Window", error);
     if (demo_) demo_->Stop();
+    unsaved.Report(!closingBySignal_);
+}
+
+void TfmMain::CloseOnSignal(const std::string& signalName) {
+    if (closed_) return;
+    // Nobody is there to answer the exit question or a message box.
+    closingBySignal_ = true;
+    Mess("Получен сигнал " + signalName + ", программа закрывается", false, true, true);
+    FormClose();
+    QApplication::quit();
 }
 
 void TfmMain::StartDemoRegister() {
@@ -261,6 +299,17 @@ void TfmMain::StartDemoRegister() {
     Session.ComPort.SetPortNumber(demo_->PortNumber());
     connection_->SelectPort(demo_->PortNumber());
     Mess("Демонстрационная ККМ на порту COM" + std::to_string(demo_->PortNumber()), false, true, true);
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (consoleSized_) return;
+    consoleSized_ = true;
+    // Once the window's layout has given the splitter its height.
+    QTimer::singleShot(0, this, [this] {
+        const int banner = consoleHeight_ + kBannerTopMargin;
+        splitter_->setSizes({banner, std::max(0, splitter_->height() - splitter_->handleWidth() - banner)});
+    });
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
@@ -286,7 +335,7 @@ void TfmMain::MainPageControlChanging(int index) {
 void TfmMain::cbLanguageChange(int index) {
     if (index < 0) return;
     const std::string name = S(cbLanguage_->itemText(index));
-    if (!LangRes().SelectLanguage(name)) return;
+    LangRes().SelectLanguage(name);  // loads the language even where the choice cannot be kept
     Mess("Lang:" + name, false, true, true);
     RefreshCaptions();
 }

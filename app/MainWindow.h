@@ -12,6 +12,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSplitter;
 class QTabWidget;
 class QVBoxLayout;
 class TConsolePanel;
@@ -35,6 +36,9 @@ public:
     void FormClose();
     // Close request: false refuses the close (the exit question).
     bool FormCloseQuery();
+    // Closing by a stop signal (SIGTERM, SIGINT, SIGHUP): the closing steps
+    // without the exit question and without boxes, then the program ends.
+    void CloseOnSignal(const std::string& signalName);
     // Language-dependent captions from the language table.
     void RefreshCaptions();
 
@@ -51,6 +55,8 @@ public:
     QTabWidget* MainPageControl() const { return pages_; }
     TPageSelectorPanel* PageSelector() const { return selector_; }
     QComboBox* LanguageSelector() const { return cbLanguage_; }
+    // Between the banner with the console and the rest of the window.
+    QSplitter* ConsoleSplitter() const { return splitter_; }
     QLineEdit* eBdFile() const;
     // Room in the left column under the page selector (connection panel).
     QVBoxLayout* LeftColumn() const { return leftColumn_; }
@@ -61,10 +67,11 @@ public:
     TProfilesPanel* ProfilesPanel() const { return profilesPanel_; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildBanner(QVBoxLayout* outer);
+    void BuildBanner();
     QWidget* BuildLeftColumn();
     void BuildPages();
     void MainPageControlChanging(int index);
@@ -73,6 +80,10 @@ private:
     TConsolePanel* console_ = nullptr;
     TPageSelectorPanel* selector_ = nullptr;
     QTabWidget* pages_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    int consoleHeight_ = 0;  // kept in the settings file
+    bool consoleSized_ = false;
+    bool closingBySignal_ = false;
     QComboBox* cbLanguage_ = nullptr;
     QVBoxLayout* leftColumn_ = nullptr;
     TConnectionPanel* connection_ = nullptr;

@@ -89,6 +89,7 @@ function(vornik_tests)
       add_executable(test_${sub} ${srcs})
       set_target_properties(test_${sub} PROPERTIES AUTOMOC ON)
       target_link_libraries(test_${sub} PRIVATE vornik_front GTest::gtest)
+      add_dependencies(test_${sub} vornik-config)  # run as a program to take stop signals
     else()
       add_executable(test_${sub} ${srcs})
       # A layer's tests link only that layer (and what it stands on), so that

@@ -30,6 +30,7 @@ TMagazineReadResult TMagazineReader::Read() {
     Mess("Загружаем ОТЧЕТ...", false, true, true);
     view_.ClearMagazine();
     decoder_.Reset();
+    undecoded_ = 0;
 
     // The end of the read, whatever happens inside the exchange.
     struct TFinally {
@@ -71,6 +72,7 @@ void TMagazineReader::Finish() {
     view_.SetReadCaption(MagazineReadCaptionAgain);
     transfer_.End();
     HideWait();
+    ReportUndecodedLines(undecoded_);  // once, after the transfer
 }
 
 void TMagazineReader::OnMagazinePacket(TKKMPacket& packet, bool& more) {
@@ -98,7 +100,7 @@ void TMagazineReader::Deliver(const std::string& source) {
     while (start < source.size()) {
         auto end = source.find("\r\n", start);
         if (end == std::string::npos) end = source.size();
-        AppendMagOperText(text_, std::string_view(source).substr(start, end - start));
+        undecoded_ += !AppendMagOperText(text_, std::string_view(source).substr(start, end - start));
         text_ += "\r\n";
         ++transfer_.TransferPos;
         start = end + 2;

@@ -68,4 +68,5 @@ private:
     TMagazineDecoder decoder_;
     std::string source_;  // buffers reused from packet to packet
     std::string text_;
+    int undecoded_ = 0;  // lines of this read that could not be decoded
 };

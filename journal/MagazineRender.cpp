@@ -16,6 +16,7 @@ constexpr std::string_view kReceiptSeparator =
     "--------------------\r\n";
 constexpr std::string_view kAnnulmentMark = "----- АННУЛЯЦИЯ ----\r\n";
 constexpr std::string_view kCloseRule = "--------------------\r\n";
+constexpr const char* kUndecodedText = "ошибка декодирования операций чека";
 
 struct TFields {
     std::string_view f[kMaxFields];
@@ -254,7 +255,7 @@ std::string CheckKindName(int kind) {
     }
 }
 
-void AppendMagOperText(std::string& out, std::string_view line) {
+bool AppendMagOperText(std::string& out, std::string_view line) {
     TFields F;
     SplitFields(line, F);
     TNumbers num;
@@ -275,8 +276,13 @@ void AppendMagOperText(std::string& out, std::string_view line) {
         out.resize(start);
         out += line;
         out += " - ошибка!";
-        Error("ошибка декодирования операций чека", true, true, true);
+        Error(kUndecodedText, false, true, true);
     }
+    return !num.bad;
+}
+
+void ReportUndecodedLines(int count) {
+    if (count > 0) Error(std::string(kUndecodedText) + " (строк: " + std::to_string(count) + ")", true, true, true);
 }
 
 std::string MagOperToText(std::string_view line) {

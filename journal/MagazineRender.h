@@ -7,11 +7,15 @@
 
 // Receipt text of one source line (possibly several lines joined by CR LF,
 // without a final line end). A line whose fields cannot be read as the
-// operation needs comes back as itself followed by " - ошибка!", and an error
-// box "ошибка декодирования операций чека" is shown for it.
+// operation needs comes back as itself followed by " - ошибка!", and the error
+// "ошибка декодирования операций чека" goes to console and log for it (no box:
+// a damaged journal would need a click per line).
 std::string MagOperToText(std::string_view line);
-// Appends MagOperToText(line) to out.
-void AppendMagOperText(std::string& out, std::string_view line);
+// Appends MagOperToText(line) to out; false when the line could not be decoded.
+bool AppendMagOperText(std::string& out, std::string_view line);
+// The one error box (with console and log) after rendering many lines, naming
+// how many could not be decoded; nothing for none.
+void ReportUndecodedLines(int count);
 
 // "Продажа", "Возврат ", "Внесено ", "Выплата " for kinds 1..4, else "unknown".
 std::string CheckKindName(int kind);

@@ -72,6 +72,8 @@ void TRegisterSession::LoadSettings() {
     KKM.NetNumber = static_cast<std::uint8_t>(ReadNetNumber());
 }
 
-bool TRegisterSession::SaveSettings() {
-    return ComPort.SaveToIni(ConfigFileName, "Port") && WriteNetNumber(KKM.NetNumber);
+void TRegisterSession::SaveSettings(TUnsavedSettings& unsaved) {
+    std::string error;
+    unsaved.Note(ComPort.SaveToIni(ConfigFileName, "Port", &error), "Port", error);
+    unsaved.Note(WriteNetNumber(KKM.NetNumber, &error), "NET", error);
 }

@@ -2,6 +2,7 @@
 // record, the connect sequence, the values the connection panel shows, and
 // the rule every page action follows before it talks to the register.
 #pragma once
+#include "app/ConfigFile.h"
 #include "app/Utilscolor.h"
 #include "kkm/U_kkms.h"
 #include "link/U_protocolkkm.h"
@@ -49,9 +50,10 @@ public:
     // the port is closed; when that fails, the error "Не удалось подключиться!".
     bool EnsureConnected();
 
-    // The Port section and NET/NUMBER of the settings file.
+    // The Port section and NET/NUMBER of the settings file; saving tries both
+    // and notes what could not be written.
     void LoadSettings();
-    bool SaveSettings();
+    void SaveSettings(TUnsavedSettings& unsaved);
 
 private:
     void Changed() {

@@ -104,11 +104,14 @@ int TLangResStrHandler::LoadLanguage(const std::string& name) {
 }
 
 bool TLangResStrHandler::SelectLanguage(const std::string& name) {
-    TIniFile ini(JoinPath(LangDir(), "lang.ini"));
-    if (!ini.WriteString("MAIN", "CurLang", name)) {
-        Error(ini.LastError(), false, true, true);
-        return false;
+    TIniFile shared(JoinPath(LangDir(), "lang.ini"));
+    bool kept = shared.WriteString("MAIN", "CurLang", name);
+    if (!kept) {
+        TIniFile own(JoinPath(CurrentDir(), "lang.ini"));
+        kept = own.WriteString("MAIN", "CurLang", name);
+        if (!kept) Error(shared.LastError() + "; " + own.LastError(), true, true, true);
     }
+    if (name == BuiltInLanguage) SetDefaults();
     LoadLanguage(name);
-    return true;
+    return kept;
 }

@@ -3,6 +3,10 @@
 #include <array>
 #include <string>
 
+// The built-in texts as a language the selector offers, so that the operator
+// can go back to them.
+constexpr const char* BuiltInLanguage = "Русский";
+
 class TLangResStrHandler {
 public:
     static constexpr int Count = 48;
@@ -19,9 +23,11 @@ public:
     // Reads LangDir/name.lng into the table: 1 when the file does not exist or
     // cannot be opened (table unchanged), 0 otherwise.
     int LoadLanguage(const std::string& name);
-    // Records the name as MAIN/CurLang in LangDir/lang.ini, then loads it.
-    // False, with an error line naming lang.ini and the table unchanged, when
-    // lang.ini cannot be written (for example a missing lang folder).
+    // Records the name as MAIN/CurLang in LangDir/lang.ini or, where that
+    // cannot be written (an installed program's data folder), in the working
+    // directory's lang.ini; then loads the language (BuiltInLanguage: the
+    // built-in texts first) in every case. False, after an error box naming
+    // lang.ini, when neither file could be written.
     bool SelectLanguage(const std::string& name);
     // Parses the bytes of a language file (code page 1251) into the table.
     void ParseLanguageFile(const std::string& bytes);

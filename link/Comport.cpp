@@ -166,7 +166,7 @@ bool TComPort::LoadFromIni(const std::string& fileName, const std::string& secti
     return ok;
 }
 
-bool TComPort::SaveToIni(const std::string& fileName, const std::string& section) {
+bool TComPort::SaveToIni(const std::string& fileName, const std::string& section, std::string* error) {
     TIniFile ini(FullIniName(fileName));
     bool ok = ini.WriteInteger(section, "COMPort", portNumber_);
     ok = ini.WriteInteger(section, "Speed", speed_) && ok;
@@ -176,6 +176,7 @@ bool TComPort::SaveToIni(const std::string& fileName, const std::string& section
     ok = ini.WriteInteger(section, "WriteTotalTimeoutConstant", WriteTotalTimeoutConstant) && ok;
     ok = ini.WriteInteger(section, "WriteTotalTimeoutMultiplier", WriteTotalTimeoutMultiplier) && ok;
     if (!ok) Error(ini.LastError(), false, true, true);
+    if (!ok && error) *error = ini.LastError();
     return ok;
 }
 

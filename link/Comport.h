@@ -57,7 +57,8 @@ public:
     // Keys COMPort, Speed and the five time-outs of the section. A relative
     // file name is taken from the working directory.
     bool LoadFromIni(const std::string& fileName, const std::string& section);
-    bool SaveToIni(const std::string& fileName, const std::string& section);
+    // error, when given, receives the reason of a failed write.
+    bool SaveToIni(const std::string& fileName, const std::string& section, std::string* error = nullptr);
 
 private:
     std::unique_ptr<TComDevice> device_;

@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +16,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -69,21 +67,33 @@ bool TDemoRegister::Start(int speed, const std::string& stateFile, std::string& 
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    if (::access(sim.c_str(), X_OK) != 0) {
+        error = sim + ": " + std::strerror(errno);
+        return false;
+    }
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
         error = std::strerror(errno);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, sim.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The simulator ends with the configurator, even one killed without a
+        // chance to stop it; a parent gone before the request was made is
+        // seen as a changed parent id. The configurator's own handling of
+        // the stop signals is not the simulator's.
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_DFL);
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent) ::_exit(127);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::execv(sim.c_str(), argv.data());
+        ::_exit(127);
+    }
+    const int forkError = errno;
     ::close(out[1]);
-    if (rc != 0) {
+    if (pid < 0) {
         ::close(out[0]);
-        error = sim + ": " + std::strerror(rc);
+        error = sim + ": " + std::strerror(forkError);
         return false;
     }
     pid_ = pid;

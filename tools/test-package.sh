@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder, unpacks it into a scratch
 # root and runs the installed programs from there: the configurator must start
-# and log "Старт", the command-line tool must find the model configuration
-# files in the package's share folder.
+# and log "Старт", take a language with the "Язык" selector as a user who cannot
+# write the package's data folder, and the command-line tool must find the
+# model configuration files in the package's share folder.
 # Usage: tools/test-package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 work=$(mktemp -d /tmp/vornik-package-XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/pkg/*.deb)
@@ -28,6 +29,33 @@ QT_QPA_PLATFORM=offscreen timeout -s TERM 5 "$root/bin/vornik-config" autonom >/
 log=$(cat "$root/bin/vornik-config.log" "$work/home/vornik-config.log" 2>/dev/null | iconv -f CP1251 -t UTF-8 || true)
 echo "$log" | grep -q "Старт" || { echo "the installed configurator did not log Старт"; exit 1; }
 [ -d "$work/home/bd" ] || { echo "the installed configurator did not create bd in its working directory"; exit 1; }
+
+# The language selector, worked by a Qt plugin of the build, as a user who
+# cannot write the data folder: root runs it as "nobody", anyone else gets the
+# folder write-protected. The language loads and the choice is kept in the
+# working directory.
+share="$root/share/vornik-config"
+mkdir -p "$work/plugins" "$work/user"
+cp -r "$build/package-driver/generic" "$work/plugins/"
+chmod -R a+rX "$work"
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+  chown 65534:65534 "$work/user"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+else
+  chmod -R a-w "$share" "$root/bin"
+fi
+"${as_user[@]}" test -w "$share/lang" && { echo "the data folder is writable for the test's user"; exit 1; }
+cd "$work/user"
+"${as_user[@]}" env HOME="$work/user" QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$work/plugins" \
+  QT_QPA_GENERIC_PLUGINS=vornikdriver:English timeout -s TERM 60 "$root/bin/vornik-config" autonom >/dev/null 2>&1 \
+  || { echo "the installed configurator did not close after choosing a language"; exit 1; }
+log=$(iconv -f CP1251 -t UTF-8 "$work/user/vornik-config.log" || true)
+echo "$log" | grep -q "Lang:English" || { echo "no language was chosen: $log"; exit 1; }
+echo "$log" | tr -d '\r' | grep -q " Stop$" || { echo "the chosen language was not loaded: $log"; exit 1; }
+grep -q "CurLang=English" "$work/user/lang.ini" || { echo "the choice was not kept in the working directory"; exit 1; }
+[ -e "$share/lang/lang.ini" ] && { echo "lang.ini was written into the data folder"; exit 1; }
+echo "language chosen as a user who cannot write $share"
 
 # The command-line tool against the installed simulator: option captions
 # come from the package's model configuration file, not the built-in catalogue.

@@ -173,6 +173,30 @@ TEST(JournalPage, StopButtonEndsTheReadBetweenPackets) {
     EXPECT_EQ(rig.Window->MainPageControl()->currentIndex(), 0);
 }
 
+TEST(JournalPage, DamagedLinesShowOneBoxAfterTheRead) {
+    TJournalRig rig;
+    // Fifty subtotals with a letter in their amount, in five packets, then one sound line.
+    std::vector<TBytes> packets;
+    for (int p = 0; p < 5; ++p) {
+        TBytes packet = Header(0);
+        for (int i = 1; i <= 10; ++i) packet = Cat({packet, PiRec(0xB5, i, "25:0")});
+        packets.push_back(packet);
+    }
+    packets.push_back(Cat({Header(0), TBytes{0xCB, 0x01, 0x00}}));
+    packets.push_back(Header(9));
+    rig.Journal(packets);
+    TBoxRecorder boxes;
+    rig.Page().bLoadMagazineFromKKM->click();
+
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0], "ошибка декодирования операций чека (строк: 50)");
+    const QStringList lines = Q(rig.Text()).split('\n');
+    ASSERT_EQ(lines.size(), 51);
+    EXPECT_EQ(S(lines[0]), "B5;1;25A0 - ошибка!");
+    EXPECT_EQ(S(lines[50]), "Повторный чек  ОП: 1");
+    EXPECT_LT(rig.Log().find("ОТЧЕТ загружен"), rig.Log().find("(строк: 50)")) << "the box comes after the transfer";
+}
+
 TEST(JournalPage, BothSaveButtonsWriteCodePage1251WithCrLf) {
     TJournalRig rig;
     rig.Journal({Cat({Header(0), WorkedReceipt()}), Header(9)});

@@ -1,6 +1,7 @@
 #include "lang/U_language.h"
 
 #include "app/Dialog.h"
+#include "app/IniFile.h"
 
 #include "TestFiles.h"
 
@@ -85,12 +86,19 @@ TEST_F(Language, ListAndSelect) {
     EXPECT_EQ(ReadBytes(dir.File("lang/lang.ini")), "[MAIN]\r\nCurLang=English\r\n");
 }
 
-TEST_F(Language, SelectingWithoutALangFolderReportsAndKeepsTheTable) {
+TEST_F(Language, SelectingWithoutALangFolderKeepsTheChoiceInTheWorkingDirectory) {
+    TScratchDir work(true);
     SetDataDir(dir.File("elsewhere"));
     SetLogFileName(dir.File("x.log"));
     EXPECT_EQ(table.ListLanguages(), "");
+    EXPECT_TRUE(table.SelectLanguage("English"));
+    EXPECT_EQ(table[0], "Старт") << "no such language file: the table stays";
+    EXPECT_EQ(TIniFile(work.File("lang.ini")).ReadString("MAIN", "CurLang", ""), "English");
+    // Neither lang.ini can be written: the error names both.
+    std::filesystem::remove(work.File("lang.ini"));
+    std::filesystem::create_directory(work.File("lang.ini"));
     EXPECT_FALSE(table.SelectLanguage("English"));
-    EXPECT_EQ(table[0], "Старт");
-    EXPECT_NE(ReadCp1251(dir.File("x.log")).find("Unable to write to " + dir.File("elsewhere/lang/lang.ini")),
-              std::string::npos);
+    const std::string log = ReadCp1251(dir.File("x.log"));
+    EXPECT_NE(log.find("Unable to write to " + dir.File("elsewhere/lang/lang.ini")), std::string::npos);
+    EXPECT_NE(log.find("Unable to write to " + work.File("lang.ini")), std::string::npos);
 }

@@ -66,7 +66,14 @@ TEST(SettingsFileStress, ExchangeFileNameOnAFullDiskIsAnErrorBox) {
     ASSERT_TRUE(WriteExchangeFile("goods.dbf"));
     const std::string before = Bytes(ConfigFilePath());
     const TChildRun run =
-        OnFullDisk(static_cast<long long>(before.size()), [] { return WriteExchangeFile("/a/much/longer/name/goods.dbf"); });
+        OnFullDisk(static_cast<long long>(before.size()), [] {
+            // As the window's close reports it.
+            TUnsavedSettings unsaved;
+            std::string error;
+            const bool ok = unsaved.Note(WriteExchangeFile("/a/much/longer/name/goods.dbf", &error), "Exchange", error);
+            unsaved.Report(true);
+            return ok;
+        });
     ASSERT_EQ(chdir(old.c_str()), 0);
     ASSERT_TRUE(run.Finished) << run.All();
     EXPECT_FALSE(run.Ok);
