@@ -193,7 +193,7 @@ bool TComDevice::Read(std::uint8_t* buf, int count, int& got) {
     got = 0;
     if (count <= 0) return true;
     const int fd = Fd(handle_);
-    const auto start = Clock::now();
+    const auto start = std::max(Clock::now(), lineBusyUntil_);  // what we sent is still going out
     const auto total = start + std::chrono::milliseconds(timeouts_.ReadTotalTimeoutConstant +
                                                          static_cast<long long>(timeouts_.ReadTotalTimeoutMultiplier) * count);
     Clock::time_point lastArrival = start;
@@ -267,9 +267,13 @@ bool TComDevice::Write(const std::uint8_t* buf, int count, int& written) {
             return false;
         }
     }
+    // A pseudo-terminal drains at once, and a chip's buffer may not be
+    // counted: the bytes take their own time on the line whatever the driver
+    // says, and no reply window (Read) opens before that is over.
+    const auto byteTime = ByteTime(speed_);
+    lineBusyUntil_ = std::max(lineBusyUntil_, start) + byteTime * count;
     // The register's reply window opens when the request is through, not
     // when the driver has queued it.
-    const auto byteTime = ByteTime(speed_);
     for (int queued = 0; !OutputEmpty(fd, queued);) {
         const auto now = Clock::now();
         if (now >= deadline) {
@@ -278,12 +282,9 @@ bool TComDevice::Write(const std::uint8_t* buf, int count, int& written) {
             SetComLastError(ETIMEDOUT);
             return true;  // the call worked; fewer bytes went
         }
-        const auto step = std::max<Clock::duration>(std::chrono::milliseconds(1), byteTime * std::max(queued, 1));
+        const auto step = std::max<Clock::duration>(std::chrono::microseconds(100), byteTime * std::max(queued, 1));
         std::this_thread::sleep_until(std::min(deadline, now + step));
     }
-    // A pseudo-terminal drains at once, and a chip's buffer may not be
-    // counted: the bytes still need their own time on the line.
-    std::this_thread::sleep_until(std::min(deadline, start + byteTime * count));
     return true;
 }
 

@@ -3,6 +3,7 @@
 // system calls of the serial port live behind this interface (ComportPosix.cpp
 // on POSIX systems; a Windows implementation goes beside it).
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,10 +43,10 @@ public:
     // False only when the system call failed; a time-out returns true with
     // fewer bytes.
     bool Read(std::uint8_t* buf, int count, int& got);
-    // Returns when the bytes are on the wire, as a synchronous write does:
-    // the driver's queue drained (within the write time-out) and at least
-    // their own line time at 10 bits a byte gone since the write began. Bytes
-    // still queued at the time-out are discarded and not counted.
+    // Returns when the driver has sent the bytes, as a synchronous write
+    // does (within the write time-out; bytes still queued then are discarded
+    // and not counted). The time-out of the next Read starts no earlier than
+    // the bytes' own line time at 10 bits a byte after the write began.
     bool Write(const std::uint8_t* buf, int count, int& written);
     // Bytes received and not yet read: the driver's and those taken already.
     int Available();
@@ -59,6 +60,8 @@ private:
     TComTimeouts timeouts_{};
     int speed_ = 0;
     bool lowLatency_ = false;
+    // When the bytes written so far are through on the line.
+    std::chrono::steady_clock::time_point lineBusyUntil_{};
     // Bytes already taken from the driver but not yet handed to a reader.
     std::vector<std::uint8_t> pending_;
     std::size_t pendingPos_ = 0;
