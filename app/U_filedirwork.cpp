@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -54,6 +55,29 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;
     return dir + "/" + name;
+}
+
+std::string JoinPathAnyCase(const std::string& dir, const std::string& name) {
+    const std::string exact = JoinPath(dir, name);
+    struct stat st {};
+    if (::stat(exact.c_str(), &st) == 0) return exact;
+    const auto same = [&name](const std::string& n) {
+        if (n.size() != name.size()) return false;
+        for (std::size_t i = 0; i < n.size(); ++i) {
+            const auto a = static_cast<unsigned char>(n[i]), b = static_cast<unsigned char>(name[i]);
+            if (a != b && !(a < 128 && b < 128 && std::tolower(a) == std::tolower(b))) return false;
+        }
+        return true;
+    };
+    std::string found;
+    if (DIR* d = ::opendir(dir.empty() ? "." : dir.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (same(n) && (found.empty() || n < found)) found = n;
+        }
+        ::closedir(d);
+    }
+    return found.empty() ? exact : JoinPath(dir, found);
 }
 
 bool FileExists(const std::string& path) {

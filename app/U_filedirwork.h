@@ -22,6 +22,10 @@ void SetDataDir(const std::string& dir);
 
 // dir + "/" + name.
 std::string JoinPath(const std::string& dir, const std::string& name);
+// dir + "/" + name, or the entry of dir whose name differs from it only in
+// the case of Latin letters (files copied from Windows keep theirs); the
+// exact name wins, then the first such entry in byte order.
+std::string JoinPathAnyCase(const std::string& dir, const std::string& name);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // Names of the files of dir whose names end with suffix (for "*.lng"), in the

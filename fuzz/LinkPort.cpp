@@ -73,20 +73,70 @@ struct TStep {
     int length;
 };
 
+// Feeds a data block from p on to the decoder; p ends behind what it took.
+TDataBlockDecoder::TState PutBlock(TDataBlockDecoder& block, const std::uint8_t* data, std::size_t size,
+                                   std::size_t& p) {
+    auto state = TDataBlockDecoder::NeedMore;
+    while (p < size && state == TDataBlockDecoder::NeedMore) state = block.Put(data[p++]);
+    return state;
+}
+
+// What ReceiveControl must make of the bytes from p on, all of them already
+// received: the computer's own frames (direction bit clear) skipped with the
+// block behind a DATA frame, at most ten of them; after five bytes that are
+// no frame, the next frame start (7F) among the received bytes tried, a frame
+// begun there completed. lrTimeout: the line ran out before a result.
+int ControlFrom(const std::uint8_t* data, std::size_t size, std::size_t& p, std::uint8_t packed, std::uint8_t& c) {
+    if (p + 5 > size) return lrTimeout;
+    std::size_t at = p;
+    p += 5;
+    int echoes = 0, failure = lrOk;
+    long budget = 0;
+    for (;;) {
+        const auto check = CheckControlFrame(data + at, packed);
+        c = data[at + 3];
+        if (check == TControlCheck::Ok && (c & FROM_REGISTER)) return lrOk;
+        if (check == TControlCheck::Ok) {
+            std::uint8_t scratch[MaxBlockData + 1];
+            TDataBlockDecoder echo(scratch, MaxBlockData + 1);
+            if (IsDataFrame(c) && PutBlock(echo, data, size, p) == TDataBlockDecoder::NeedMore) return lrTimeout;
+            if (++echoes > 10) return lrFormat;
+            if (p + 5 > size) return lrTimeout;
+            at = p;
+            p += 5;
+            continue;
+        }
+        if (failure == lrOk) {
+            failure = check == TControlCheck::BadChecksum ? lrChecksum : lrFormat;
+            budget = static_cast<long>(size - p);
+        }
+        for (++at;; ++p, --budget) {  // on to the next 7F, taking received bytes while there are any
+            while (at < p && data[at] != ESC) ++at;
+            if (at < p || budget <= 0 || p >= size) break;
+        }
+        if (at == p || budget < 0) return failure;
+        const std::size_t need = 5 - (p - at);
+        budget -= static_cast<long>(need);
+        if (p + need > size) {
+            p = size;
+            return failure;
+        }
+        p += need;
+    }
+}
+
 // What the primitives must report for these bytes.
 std::vector<TStep> Expected(const std::uint8_t* data, std::size_t size, std::uint8_t packed) {
     std::vector<TStep> steps;
     std::uint8_t buffer[MaxBlockData];
     std::size_t p = 0;
     while (p + 5 <= size) {
-        TStep s{lrOk, data[p + 3], -1, 0};
-        const auto check = CheckControlFrame(data + p, packed);
-        p += 5;
-        s.control = check == TControlCheck::Ok ? lrOk : check == TControlCheck::BadChecksum ? lrChecksum : lrFormat;
+        TStep s{lrOk, 0, -1, 0};
+        s.control = ControlFrom(data, size, p, packed, s.c);
+        if (s.control == lrTimeout) return steps;
         if (s.control == lrOk && IsDataFrame(s.c)) {
             TDataBlockDecoder block(buffer, MaxBlockData);
-            auto state = TDataBlockDecoder::NeedMore;
-            while (p < size && state == TDataBlockDecoder::NeedMore) state = block.Put(data[p++]);
+            const auto state = PutBlock(block, data, size, p);
             s.length = block.Length();
             switch (state) {
                 case TDataBlockDecoder::NeedMore: s.block = lrTimeout; break;

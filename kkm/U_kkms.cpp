@@ -62,7 +62,7 @@ void TKKMInfo::BindGoodsViews() {
 }
 
 std::string TKKMInfo::ModelConfigPath() const {
-    return JoinPath(JoinPath(DataDir(), "ECR_CFG"), Version + "_" + CfgSuffix + ".ini");
+    return JoinPathAnyCase(JoinPathAnyCase(DataDir(), "ECR_CFG"), Version + "_" + CfgSuffix + ".ini");
 }
 
 bool TKKMInfo::LoadModelConfig() {

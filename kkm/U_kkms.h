@@ -110,7 +110,8 @@ public:
     TNumberKKM GoodsShtrih;  // Goods bytes 44..53, 20-digit barcode
     TNumberKKM GoodsCount;   // Goods bytes 54..58, thousandths
 
-    // ECR_CFG/<Version>_<CfgSuffix>.ini in the data folder.
+    // ECR_CFG/<Version>_<CfgSuffix>.ini in the data folder, in whatever letter
+    // case the folder holds it (VER012_000000.INI from a Windows machine).
     std::string ModelConfigPath() const;
     // Reads the counts and the 64 option descriptions; a missing file or key
     // gives the defaults. False only when a number too large for 32 bits

@@ -87,6 +87,7 @@ bool TComPort::Open() {
         Error(name + " " + std::to_string(speed_) + ": " + SysErrorText(), false, true, true);
         return false;  // the device closes as it goes out of scope
     }
+    MT("Line " + std::to_string(speed_) + " 8N1" + (device->LowLatency() ? ", low latency" : ""), mdHardWare);
     device_ = std::move(device);
     return true;
 }
@@ -124,6 +125,10 @@ bool TComPort::Write(const std::uint8_t* buf, int& count) {
     ET("no write to СОМ port", mdHardWare);
     return false;
 }
+
+int TComPort::Available() { return device_ ? device_->Available() : 0; }
+
+bool TComPort::PurgeInput() { return device_ && device_->PurgeInput(); }
 
 bool TComPort::Read(std::uint8_t* buf, int& count) {
     const int want = count;

@@ -50,9 +50,17 @@ public:
     // Reads up to count bytes; count becomes the number read. True only when
     // all came.
     bool Read(std::uint8_t* buf, int& count);
-    // Writes count bytes; count becomes the number written. True only when
-    // all went.
+    // Writes count bytes and returns when the driver has sent them (at the
+    // latest at the write time-out); count becomes the number written. True
+    // only when all went. The next Read's time-out counts from when they are
+    // through on the line (10 bits a byte), not from when they were queued.
     bool Write(const std::uint8_t* buf, int& count);
+    // Bytes already received that no Read has taken yet.
+    int Available();
+    // Empties the input. Unlike closing and opening, this leaves DTR and RTS
+    // alone: their pulse on opening can reset a device or turn an RS-485
+    // adapter round.
+    bool PurgeInput();
 
     // Keys COMPort, Speed and the five time-outs of the section. A relative
     // file name is taken from the working directory.

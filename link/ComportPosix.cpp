@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 // ComportPosixBaud.cpp: rates without a termios constant.
@@ -49,6 +51,24 @@ timespec Until(Clock::time_point limit, Clock::time_point now) {
         ts.tv_nsec = static_cast<long>(ns % 1000000000);
     }
     return ts;
+}
+
+// Time one byte takes on the line at 10 bits a byte (zero for no speed).
+Clock::duration ByteTime(int speed) {
+    if (speed <= 0) return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / speed));
+}
+
+// Nothing left to send: the driver's queue and, where the driver can tell,
+// the chip's own transmitter. queued is what the driver still holds. This
+// is tcdrain made to give up at a deadline (tcdrain itself waits as long as
+// a stalled adapter keeps its bytes).
+bool OutputEmpty(int fd, int& queued) {
+    queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0) queued = 0;  // no count: nothing to wait for
+    if (queued > 0) return false;
+    unsigned int lsr = 0;
+    return ioctl(fd, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT) != 0;
 }
 
 }  // namespace
@@ -112,13 +132,14 @@ int TComDevice::Configure(int speed, const TComTimeouts& timeouts) {
         SetComLastError(errno);
         return -2;
     }
-    // Raw 8-bit bytes, no flow control of any kind; parity and stop bits stay
-    // as the driver had them.
+    // Raw bytes, 8N1, no flow control of any kind. Parity and stop bits are
+    // set as well: a Linux port keeps whatever the last program left (7E2
+    // gives nothing but checksum failures).
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                                          IXANY | IMAXBEL);
+                                          IXANY | IMAXBEL | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CRTSCTS);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CRTSCTS | PARENB | PARODD | CMSPAR | CSTOPB);
     tio.c_cflag |= CS8 | CREAD | CLOCAL;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
@@ -136,10 +157,20 @@ int TComDevice::Configure(int speed, const TComTimeouts& timeouts) {
             return -3;
         }
     }
+    speed_ = speed;
     // DTR and RTS low, as with their control disabled; lines without modem
     // signals (pseudo-terminals) refuse this, which does not matter.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &lines);
+    // USB adapters hold received bytes back for 16 ms by default, which can
+    // split a control frame past the 6 ms between bytes. Drivers without the
+    // mode refuse it; the line works as it is then.
+    serial_struct serial{};
+    lowLatency_ = false;
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        lowLatency_ = ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
 
     if (timeouts.ReadIntervalTimeout < 0 || timeouts.ReadTotalTimeoutMultiplier < 0 ||
         timeouts.ReadTotalTimeoutConstant < 0 || timeouts.WriteTotalTimeoutMultiplier < 0 ||
@@ -162,7 +193,7 @@ bool TComDevice::Read(std::uint8_t* buf, int count, int& got) {
     got = 0;
     if (count <= 0) return true;
     const int fd = Fd(handle_);
-    const auto start = Clock::now();
+    const auto start = std::max(Clock::now(), lineBusyUntil_);  // what we sent is still going out
     const auto total = start + std::chrono::milliseconds(timeouts_.ReadTotalTimeoutConstant +
                                                          static_cast<long long>(timeouts_.ReadTotalTimeoutMultiplier) * count);
     Clock::time_point lastArrival = start;
@@ -210,9 +241,10 @@ bool TComDevice::Read(std::uint8_t* buf, int count, int& got) {
 bool TComDevice::Write(const std::uint8_t* buf, int count, int& written) {
     written = 0;
     const int fd = Fd(handle_);
+    const auto start = Clock::now();
     const auto deadline =
-        Clock::now() + std::chrono::milliseconds(timeouts_.WriteTotalTimeoutConstant +
-                                                 static_cast<long long>(timeouts_.WriteTotalTimeoutMultiplier) * count);
+        start + std::chrono::milliseconds(timeouts_.WriteTotalTimeoutConstant +
+                                          static_cast<long long>(timeouts_.WriteTotalTimeoutMultiplier) * count);
     while (written < count) {
         const ssize_t n = ::write(fd, buf + written, static_cast<std::size_t>(count - written));
         if (n > 0) {
@@ -234,6 +266,40 @@ bool TComDevice::Write(const std::uint8_t* buf, int count, int& written) {
             SetComLastError(errno);
             return false;
         }
+    }
+    // A pseudo-terminal drains at once, and a chip's buffer may not be
+    // counted: the bytes take their own time on the line whatever the driver
+    // says, and no reply window (Read) opens before that is over.
+    const auto byteTime = ByteTime(speed_);
+    lineBusyUntil_ = std::max(lineBusyUntil_, start) + byteTime * count;
+    // The register's reply window opens when the request is through, not
+    // when the driver has queued it.
+    for (int queued = 0; !OutputEmpty(fd, queued);) {
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            tcflush(fd, TCOFLUSH);  // a late half frame would only confuse the register
+            written -= std::min(queued, written);
+            SetComLastError(ETIMEDOUT);
+            return true;  // the call worked; fewer bytes went
+        }
+        const auto step = std::max<Clock::duration>(std::chrono::microseconds(100), byteTime * std::max(queued, 1));
+        std::this_thread::sleep_until(std::min(deadline, now + step));
+    }
+    return true;
+}
+
+int TComDevice::Available() {
+    int n = 0;
+    if (ioctl(Fd(handle_), FIONREAD, &n) != 0) n = 0;
+    return n + static_cast<int>(pending_.size() - pendingPos_);
+}
+
+bool TComDevice::PurgeInput() {
+    pending_.clear();
+    pendingPos_ = 0;
+    if (tcflush(Fd(handle_), TCIFLUSH) != 0) {
+        SetComLastError(errno);
+        return false;
     }
     return true;
 }

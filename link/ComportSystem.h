@@ -3,6 +3,7 @@
 // system calls of the serial port live behind this interface (ComportPosix.cpp
 // on POSIX systems; a Windows implementation goes beside it).
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,10 +29,13 @@ public:
     TComDevice(const TComDevice&) = delete;
     TComDevice& operator=(const TComDevice&) = delete;
 
-    // Raw 8-bit line at the speed, no flow control, then purge. 0 on success;
-    // -2 line settings unreadable, -3 not applicable (speed included), -4
-    // time-outs not applicable, -1 the purge failed.
+    // Raw line at the speed, 8 data bits, no parity, one stop bit, no flow
+    // control, low latency where the driver offers it, then purge. 0 on
+    // success; -2 line settings unreadable, -3 not applicable (speed
+    // included), -4 time-outs not applicable, -1 the purge failed.
     int Configure(int speed, const TComTimeouts& timeouts);
+    // The driver took the low-latency mode (USB adapters batch input otherwise).
+    bool LowLatency() const { return lowLatency_; }
 
     // Windows time-out semantics: a read of n bytes ends after n bytes, after
     // constant + multiplier·n ms in total, or when more than the interval
@@ -39,13 +43,25 @@ public:
     // False only when the system call failed; a time-out returns true with
     // fewer bytes.
     bool Read(std::uint8_t* buf, int count, int& got);
+    // Returns when the driver has sent the bytes, as a synchronous write
+    // does (within the write time-out; bytes still queued then are discarded
+    // and not counted). The time-out of the next Read starts no earlier than
+    // the bytes' own line time at 10 bits a byte after the write began.
     bool Write(const std::uint8_t* buf, int count, int& written);
+    // Bytes received and not yet read: the driver's and those taken already.
+    int Available();
+    // Empties the input without touching the line's modem signals.
+    bool PurgeInput();
 
 private:
     explicit TComDevice(std::intptr_t handle) : handle_(handle) {}
 
     std::intptr_t handle_;
     TComTimeouts timeouts_{};
+    int speed_ = 0;
+    bool lowLatency_ = false;
+    // When the bytes written so far are through on the line.
+    std::chrono::steady_clock::time_point lineBusyUntil_{};
     // Bytes already taken from the driver but not yet handed to a reader.
     std::vector<std::uint8_t> pending_;
     std::size_t pendingPos_ = 0;

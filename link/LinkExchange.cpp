@@ -22,9 +22,9 @@ constexpr int kFrameLimit = 10;  // frames in one pass without progress
 // round forever: each frame it gets right counts as progress.
 constexpr int kResyncLimit = 10;
 
-// Closing and opening the port empties its input: what was on the line
-// belongs to frames the exchange has given up.
-void DropInput(TComPort& port) {
+// After a failed exchange the port is closed and opened again: that also
+// clears what the line left, whatever state the device is in.
+void ReopenPort(TComPort& port) {
     port.Close();
     port.Open();
 }
@@ -73,8 +73,11 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
 
         if (garbled) {
             // Frames are read five bytes at a time: whatever is left of the
-            // garbled bytes would shift every frame of this pass as well.
-            DropInput(*kkm.Port);
+            // garbled bytes (no frame start was found in them) would shift
+            // every frame of this pass as well. Emptied, not reopened: the
+            // DTR and RTS pulse of an open can reset a device or turn an
+            // RS-485 adapter round in the middle of the exchange.
+            kkm.Port->PurgeInput();
             garbled = false;
         }
         err = SendControl(RDY);
@@ -130,7 +133,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         // Frames behind this one are from the answer the register
                         // now starts again: taken, they would be out of sequence
                         // in their turn and start it once more.
-                        DropInput(*kkm.Port);
+                        kkm.Port->PurgeInput();
                         err = SendControl(more ? RST : SYN);
                         Pause(10);
                         awaiting = true;
@@ -261,7 +264,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
         // A register still in the middle of its answer would offer the rest
         // to the next command: it is told to hang up.
         if (awaiting || delivered || giveUp) SendControl(DISC);
-        DropInput(*kkm.Port);
+        ReopenPort(*kkm.Port);
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include "link/LinkFrames.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 using namespace kkmlink;
@@ -21,6 +22,51 @@ std::string FirstBytes(const std::uint8_t* data, std::size_t n) {
 }
 
 std::string FrameTrace(std::uint8_t c, int net) { return ">" + FrameKindText(c) + "  ККМ=" + std::to_string(net); }
+
+// Our own frames a two-wire line may hand back in one read of a frame; more
+// than that is no echo.
+constexpr int kEchoLimit = 10;
+
+// The block behind our own DATA frame heard back: taken off the line and
+// dropped. False when the line fell silent inside it.
+bool SkipEchoBlock(TComPort& port) {
+    std::uint8_t scratch[MaxBlockData + 1];  // a request block may carry 256 bytes
+    TDataBlockDecoder block(scratch, MaxBlockData + 1);
+    for (;;) {
+        std::uint8_t b = 0;
+        int one = 1;
+        if (!port.Read(&b, one)) return false;
+        if (block.Put(b) != TDataBlockDecoder::NeedMore) return true;
+    }
+}
+
+// Five bytes that are no frame: moves them on to the next frame start (7F)
+// among the bytes already received, and completes a frame begun there from
+// the line. budget counts the received bytes the search may still take; a
+// completion that reads past them leaves it below 0, which ends the search.
+// False when there is no start left to try.
+bool NextFrameStart(TComPort& port, std::uint8_t* f, int& budget) {
+    int have = 4;
+    std::memmove(f, f + 1, 4);
+    for (;;) {
+        int skip = 0;
+        while (skip < have && f[skip] != ESC) ++skip;
+        std::memmove(f, f + skip, static_cast<std::size_t>(have - skip));
+        have -= skip;
+        if (have == 0) {
+            if (budget <= 0) return false;
+            int one = 1;
+            if (!port.Read(f, one)) return false;
+            --budget;
+            have = 1;
+            continue;
+        }
+        if (budget < 0) return false;
+        int need = 5 - have;
+        budget -= need;
+        return port.Read(f + have, need);
+    }
+}
 
 }  // namespace
 
@@ -61,13 +107,33 @@ int TProtocolKKM::SendControl(std::uint8_t c) {
 }
 
 int TProtocolKKM::ReceiveControl(std::uint8_t& c) {
+    if (!KKM->Port) return lrTimeout;
+    TComPort& port = *KKM->Port;
+    const std::uint8_t net = PackNetNumber(KKM->NetNumber);
     std::uint8_t f[5];
     int n = 5;
-    if (!KKM->Port || !KKM->Port->Read(f, n)) return lrTimeout;
-    switch (CheckControlFrame(f, PackNetNumber(KKM->NetNumber))) {
-        case TControlCheck::BadChecksum: return lrChecksum;
-        case TControlCheck::BadHeader: return lrFormat;
-        case TControlCheck::Ok: break;
+    if (!port.Read(f, n)) return lrTimeout;
+    int echoes = 0;
+    int failure = lrOk;  // of the first bytes that were no frame
+    int budget = 0;
+    for (;;) {
+        const TControlCheck check = CheckControlFrame(f, net);
+        if (check == TControlCheck::Ok && (f[3] & FROM_REGISTER)) break;
+        if (check == TControlCheck::Ok) {
+            // Sent by the computer: a two-wire RS-485 line hears itself.
+            MT("echo:" + HexBytes(f, 5), mdHardWare);
+            if (IsDataFrame(f[3]) && !SkipEchoBlock(port)) return lrTimeout;
+            if (++echoes > kEchoLimit) return lrFormat;
+            n = 5;
+            if (!port.Read(f, n)) return lrTimeout;
+            continue;
+        }
+        // A valid frame may follow the noise in what has come already.
+        if (failure == lrOk) {
+            failure = check == TControlCheck::BadChecksum ? lrChecksum : lrFormat;
+            budget = port.Available();
+        }
+        if (!NextFrameStart(port, f, budget)) return failure;
     }
     c = f[3];
     if (ResetsSequence(c)) KKM->RxSeq = KKM->TxSeq = 0;

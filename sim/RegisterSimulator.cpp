@@ -83,8 +83,13 @@ void TRegisterSimulator::Run() {
         bytes.clear();
         arrivals.clear();
         const auto r = line_.Receive(bytes, arrivals, 200, wake_[0]);
-        if (r == TSimLine::TReceive::Data) link.Feed(bytes, arrivals);
-        else if (r == TSimLine::TReceive::Failed) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (r != TSimLine::TReceive::Data) {
+            if (r == TSimLine::TReceive::Failed) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        // A two-wire line: the computer hears its own bytes as they go out.
+        if (options_.Echo) line_.Send(bytes, false);
+        link.Feed(bytes, arrivals);
     }
 }
 

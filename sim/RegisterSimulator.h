@@ -24,6 +24,7 @@ struct TSimOptions {
     std::string PortsDir = "ports";  // relative to the working directory
     std::string StateFile;    // empty: the default register, nothing saved
     std::string LogFile;      // frame log in hexadecimal; empty: none
+    bool Echo = false;        // every byte from the computer goes back to it first (two-wire RS-485)
 };
 
 class TRegisterSimulator {

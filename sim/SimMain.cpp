@@ -21,6 +21,8 @@ void Usage(std::ostream& out) {
            "  --state FILE     register content in JSON: loaded at start, saved on exit\n"
            "                   and on SIGUSR1 (a missing file starts a default register)\n"
            "  --log FILE       append every frame in and out, in hexadecimal\n"
+           "  --echo           send every byte received back first, as a two-wire\n"
+           "                   RS-485 line does\n"
            "  --fault FAULT     make a fault (repeatable):\n"
         << SimFaultHelp()
         << "  --stream N:SIZE  answer the next request with N frames of SIZE bytes\n"
@@ -83,6 +85,8 @@ int main(int argc, char** argv) {
             ok = value(options.StateFile);
         } else if (a == "--log") {
             ok = value(options.LogFile);
+        } else if (a == "--echo") {
+            options.Echo = true;
         } else if (a == "--fault") {
             ok = value(v);
             if (ok) faults.push_back(v);

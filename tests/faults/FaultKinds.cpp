@@ -121,6 +121,11 @@ std::vector<TFaultKind> FaultKinds(TRowKind row, int frames) {
     noise.Positions.push_back({"before every control frame", Every("noise", kEvery), TExpect::Either});
     kinds.push_back(noise);
 
+    // Not a fault of the line but a kind of line: a two-wire RS-485 adapter.
+    TFaultPosition echo{"every byte sent comes back", {}, TExpect::Recover};
+    echo.Echo = true;
+    kinds.push_back({"two-wire echo", {echo}});
+
     const TExpect big = row == TRowKind::Stream ? TExpect::Either : TExpect::Fail;
     TFaultKind oversize{"oversize answer",
                         {{"9000 bytes", {"big:1:9000"}, big, false, 9000}, {"300 bytes", {"big:1:300"}, big, false, 300}}};

@@ -31,6 +31,7 @@ struct TFaultPosition {
     TExpect Expect = TExpect::Recover;
     bool PortTimeouts = false;  // the port's own time-outs: the point is the time-out
     int OversizeBytes = 0;      // the answer is replaced by this many bytes
+    bool Echo = false;          // a two-wire line: the computer hears its own bytes
 };
 
 struct TFaultKind {
@@ -46,7 +47,7 @@ std::vector<TFaultKind> FaultKinds(TRowKind row, int frames);
 // data module and the transfer state, on a fresh simulator.
 class TFaultRig {
 public:
-    explicit TFaultRig(bool portTimeouts);
+    explicit TFaultRig(bool portTimeouts, bool echo = false);
     ~TFaultRig();
     TFaultRig(const TFaultRig&) = delete;
     TFaultRig& operator=(const TFaultRig&) = delete;
@@ -61,7 +62,7 @@ public:
     std::string SimText() const;
 
     linktest::TLogCapture Log{mdFunctional};  // first: it resets the switches
-    TRegisterSimulator Sim{Unpaced()};
+    TRegisterSimulator Sim;
     TRegisterSession Session;
     TBD BD;
     TTransferState Transfer;
@@ -69,7 +70,7 @@ public:
     std::string JournalSource, JournalText;
 
 private:
-    static TSimOptions Unpaced();
+    static TSimOptions Unpaced(bool echo);
 };
 
 // One row of the matrix: a command or a streamed transfer with the data it

@@ -8,13 +8,14 @@
 
 namespace faults {
 
-TSimOptions TFaultRig::Unpaced() {
+TSimOptions TFaultRig::Unpaced(bool echo) {
     TSimOptions o;
     o.Speed = 0;
+    o.Echo = echo;
     return o;
 }
 
-TFaultRig::TFaultRig(bool portTimeouts) {
+TFaultRig::TFaultRig(bool portTimeouts, bool echo) : Sim(Unpaced(echo)) {
     // A silent register is noticed by the port's read time-out; where that
     // is not the point, a shorter one keeps the matrix quick.
     if (!portTimeouts) Session.ComPort.ReadTotalTimeoutConstant = 50;

@@ -98,7 +98,7 @@ TCaseResult RunCase(const TMatrixRow& row, const TFaultPosition& position, const
     TSimState state;
     TKKMInfo image;
     Prepare(row, state, image);
-    TFaultRig rig(position.PortTimeouts);
+    TFaultRig rig(position.PortTimeouts, position.Echo);
     std::string error;
     if (!rig.Start(state, image, error)) {
         problem("the simulator did not start: " + error);

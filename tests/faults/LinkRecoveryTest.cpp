@@ -23,7 +23,8 @@ std::string TenAcks() {
 // Seven bytes of noise before a control frame shift every later frame by
 // two bytes: each pass used to read the tail of the last frame and the head
 // of the next, so all six passes failed on a register that answered well.
-TEST(LinkRecovery, NoiseOfAnyLengthCostsOnePass) {
+// A frame already behind the noise is now taken in the same pass.
+TEST(LinkRecovery, NoiseOfAnyLengthCostsAtMostOnePass) {
     for (int noise : {1, 3, 7, 11}) {
         for (const char* where : {"1", "3"}) {  // before the RDY answer, before the answer frame
             TLogCapture log;
@@ -32,7 +33,7 @@ TEST(LinkRecovery, NoiseOfAnyLengthCostsOnePass) {
             TKKMPacket req = Request(kIdentity), ans;
             ASSERT_TRUE(rig.Link.Exchange(req, ans, true)) << noise << " bytes before control frame " << where;
             EXPECT_TRUE(IsIdentityAnswer(ans));
-            EXPECT_EQ(log.Count("Sync>WaitKvit:"), 1) << log.Text();
+            EXPECT_LE(log.Count("Sync>WaitKvit:"), 1) << log.Text();
         }
     }
 }
@@ -162,4 +163,28 @@ TEST(LinkRecovery, AnswerAlwaysOutOfSequenceEndsAndHangsUp) {
     EXPECT_EQ(rig.ComputerSent(0xC0), 1);
     rig.Sim.ClearFaults();
     EXPECT_TRUE(rig.Link.GetDateTime());
+}
+
+// The reply window opened when the request was queued, not when it had gone:
+// at 2400 baud a goods record takes longer on the wire than the window, so
+// every answer came late and each next exchange resynchronised.
+TEST(LinkRecovery, GoodsWrittenAt2400BaudNeedNoResynchronisation) {
+    TLogCapture log;
+    TLinkRig rig(2400);
+    ASSERT_TRUE(rig.Port.SetSpeed(2400));
+    TSimState state = rig.Sim.State();
+    state.Identity.Mode = 2;  // goods are written off-line only
+    rig.Sim.SetState(state);
+    TKKMInfo& info = kkmcmd::EnsureInfo(rig.Kkm);
+    TSimGoods goods;
+    goods.Name = "Товар на медленной линии";
+    for (int code : {301, 302, 303}) {
+        goods.Price = code * 100;
+        const auto record = SimGoodsRecord(code, goods);
+        std::copy(record.begin(), record.end(), info.Goods);
+        ASSERT_TRUE(rig.Link.SetTOBAP()) << code << "\n" << log.Text();
+    }
+    EXPECT_EQ(rig.ComputerSent(0xCC) + rig.ComputerSent(0xCF), 0);
+    EXPECT_FALSE(log.Has("bad paket number"));
+    EXPECT_EQ(rig.Sim.State().Register.Goods.at(302).Price, 30200);
 }

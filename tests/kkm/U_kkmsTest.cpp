@@ -156,8 +156,13 @@ TEST_F(ModelConfigTest, MissingFileGivesDefaultsAndTheMarkedCatalogue) {
     EXPECT_NE(info.GetOptionCaption(1).find("def:"), std::string::npos);
 }
 
-TEST_F(ModelConfigTest, PathIsVersionAndSuffixInEcrCfg) {
+TEST_F(ModelConfigTest, PathIsVersionAndSuffixInEcrCfgInAnyLetterCase) {
     EXPECT_EQ(info.ModelConfigPath(), dir_ + "/ECR_CFG/ver099_000000.ini");
+    // As copied from a Windows machine.
+    std::ofstream(dir_ + "/ECR_CFG/VER099_000000.INI", std::ios::binary) << "[max]\r\nmaxCountDepat=12\r\n";
+    EXPECT_EQ(info.ModelConfigPath(), dir_ + "/ECR_CFG/VER099_000000.INI");
+    EXPECT_TRUE(info.LoadModelConfig());
+    EXPECT_EQ(info.maxCountDepat, 12);
 }
 
 TEST_F(ModelConfigTest, ReadsCountsAndDescriptionsFromACodePage1251File) {

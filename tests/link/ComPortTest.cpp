@@ -5,7 +5,9 @@
 #include "app/IniFile.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
+#include <termios.h>
 
 using namespace linktest;
 using Clock = std::chrono::steady_clock;
@@ -178,6 +180,38 @@ TEST(ComPort, OpeningPurgesWhatWasOnTheLine) {
     EXPECT_FALSE(s.Port.Read(&b, n));
 }
 
+// A Linux port keeps what the last program set: 7E2 left behind gave
+// nothing but checksum failures.
+TEST(ComPort, LineLeftAt7E2ComesBackAt8N1) {
+    TSimLine line;
+    std::string error;
+    ASSERT_TRUE(line.Open(error)) << error;
+    const auto settings = [&](termios& tio, bool set) {
+        const int fd = ::open(line.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        if (set) {
+            EXPECT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
+        }
+        EXPECT_EQ(tcgetattr(fd, &tio), 0);
+        ::close(fd);
+    };
+    termios tio{};
+    settings(tio, false);
+    tio.c_cflag = (tio.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB;
+    tio.c_iflag |= INPCK;
+    settings(tio, true);
+    ASSERT_TRUE(tio.c_cflag & CSTOPB);  // what a pseudo-terminal keeps of it
+    TComPort port;
+    port.SetDevicePath(line.DevicePath());
+    ASSERT_TRUE(port.Open());
+    port.Close();
+    settings(tio, false);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_cflag & (PARENB | CSTOPB));
+    EXPECT_TRUE((tio.c_cflag & (CLOCAL | CREAD)) == (CLOCAL | CREAD));
+    EXPECT_FALSE(tio.c_iflag & INPCK);
+}
+
 TEST(ComPort, HardwareTraces) {
     TLogCapture log(mdHardWare);
     TScriptedLine s;
@@ -194,6 +228,7 @@ TEST(ComPort, HardwareTraces) {
     EXPECT_NE(t.find(s.Line.DevicePath() + " 19200\r\n"), std::string::npos) << t;
     EXPECT_NE(t.find(" init COM\r\n"), std::string::npos);
     EXPECT_NE(t.find(" Config СОМ-port\r\n"), std::string::npos);
+    EXPECT_NE(t.find(" Line 19200 8N1\r\n"), std::string::npos) << t;  // a pseudo-terminal has no low latency
     EXPECT_NE(t.find(" WriteToCOM:7F 02 01 C5 3A\r\n"), std::string::npos) << t;
     EXPECT_NE(t.find(" ReadFromCOM:7F 02 01 E5 1A\r\n"), std::string::npos) << t;
     EXPECT_NE(t.find("Error:no read from СОМ port(Length):"), std::string::npos) << t;
