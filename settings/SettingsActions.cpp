@@ -66,7 +66,7 @@ bool TSettingsActions::StartOperation(int waitMs) {
 void TSettingsActions::MakeRegisterProfileCurrent() { BD.mtProfile.First(); }
 
 void TSettingsActions::ForgetOtherRegister() {
-    const TKKMInfo* info = Session.Info();
+    TKKMInfo* info = Session.Info();
     if (!info) return;
     const std::string previous = std::exchange(rowsSerial_, info->SerialNumber);
     if (previous.empty() || previous == info->SerialNumber) return;
@@ -75,6 +75,8 @@ void TSettingsActions::ForgetOtherRegister() {
     OptionsLoaded = DepsLoaded = TitleLoaded = TaxLoaded = false;
     MakeRegisterProfileCurrent();
     for (TMemTable* t : {&BD.mtDepatment, &BD.mtTitle, &BD.mtFooter, &BD.mtCheckFont, &BD.mtTax}) TBD::ClearRows(*t);
+    // A tax read leaves the name of an undefined tax as the image holds it.
+    for (TTaxRec& tax : info->Taxes) tax = TTaxRec{};
 }
 
 // ------------------------------------------------------------------ options

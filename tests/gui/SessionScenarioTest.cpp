@@ -31,8 +31,10 @@
 #include "TestFiles.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListView>
-#include <QMouseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -135,12 +137,10 @@ std::string Joined(const TRows& rows) {
 
 // Boxes are recorded, questions answered as the step says.
 struct TRecordingDialogs : IDialogService {
-    std::vector<std::string> Errors;
+    std::vector<std::string> Boxes;  // a failure may be told in an information box ("опции не записались")
     int Questions = 0;
     int Answer = mrYes;
-    void ShowBox(TBoxKind kind, const std::string& text) override {
-        if (kind == TBoxKind::Error) Errors.push_back(text);
-    }
+    void ShowBox(TBoxKind, const std::string& text) override { Boxes.push_back(text); }
     int ShowQuery(TQueryKind, const std::string&) override { return ++Questions, Answer; }
 };
 
@@ -208,7 +208,9 @@ public:
     bool Run(const std::vector<std::string>& steps) {
         for (const std::string& step : steps) {
             done_.push_back(step);
+            QElapsedTimer tm; tm.start();
             Do(step);
+            if (std::getenv("STEPTIME")) std::fprintf(stderr, "%6lld ms  %s\n", (long long)tm.elapsed(), step.c_str());
             if (!failure_.empty() || ::testing::Test::HasFailure()) {
                 std::ostringstream out;
                 out << title_ << " failed at step " << done_.size() << " (" << failure_ << "); steps:\n";
@@ -220,6 +222,7 @@ public:
         return true;
     }
 
+    TfmMain& Window() const { return *w_; }
     std::string Log() const { return ReadCp1251(dir_.File("vornik-config.log")); }
     std::string Bd() const { return dir_.File("bd"); }
 
@@ -237,12 +240,12 @@ private:
         w_ = std::make_unique<TfmMain>();
         w_->FormCreate();
         SetDialogService(&dialogs_);
-        w_->Session.Protocol.PausePercent = 10;  // the simulators answer at once
+        w_->Session.Protocol.PausePercent = 0;  // the simulators answer at once
         w_->Session.KKM.NetNumber = 1;
+        w_->Session.ComPort.SetDevicePath(sims_[port_]->DevicePath());  // the port the last window used
         Panel().Actions().InputQuery = [this](const std::string&, const std::string&, const std::string&) {
             return std::optional<std::string>(templateName_);
         };
-        w_->show();
         connected_ = -1;
         readNow_.fill(false);
         edited_.clear();
@@ -253,14 +256,10 @@ private:
     void ClickDuringExchange() {
         QTimer::singleShot(0, w_.get(), [this] {
             if (!inStep_) return;
-            QListView* list = Panel().List();
             const int before = BD().mtProfile.RecNo();
-            if (list->model()->rowCount() > 1) {
-                const QPoint at = list->visualRect(list->model()->index(1, 0)).center();
-                for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                    QMouseEvent e(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-                    QApplication::sendEvent(list->viewport(), &e);
-                }
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent e(type, before == 1 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+                QApplication::sendEvent(Panel().List(), &e);
             }
             w_->ConnectionPanel()->bConnect->click();
             if (Page().isEnabled() || Page().DBGridEhDep->isEnabled() || w_->ConnectionPanel()->isEnabled())
@@ -350,7 +349,7 @@ private:
         t.WasEdited = edited_.count(t.Key) > 0;
         t.WasConnected = w_->Session.IsConnected();
         const TKKMInfo* info = w_->Session.Info();
-        const std::size_t errors = dialogs_.Errors.size();
+        const std::size_t errors = dialogs_.Boxes.size();
         bool reports = true;  // a false result must come with an error box
         inStep_ = true;
         if (verb == "connect") {
@@ -375,8 +374,8 @@ private:
             Edit(what, n, text);
             reports = false;
         } else if (verb == "save") {
-            t.SavedName = SavedProfileName, t.SavedSn = info ? info->SerialNumber : "?";
-            t.Ok = Panel().Actions().bSavePropKKMtoBDClick();
+            t.Ok = Panel().Actions().bSavePropKKMtoBDClick();  // connects first when the port is closed
+            t.SavedName = SavedProfileName, t.SavedSn = w_->Session.Info() ? w_->Session.Info()->SerialNumber : "?";
         } else if (verb == "template") {
             templateName_ = step.substr(step.find(' ') + 1);
             t.SavedName = templateName_, t.SavedVersion = info ? info->Version : "?";
@@ -384,8 +383,8 @@ private:
         } else if (verb == "close") {
             dialogs_.Answer = what == "yes" ? mrYes : mrNo;
             const int asked = dialogs_.Questions;
-            if (loaded && what == "yes") t.SavedName = SavedProfileName, t.SavedSn = info->SerialNumber;
-            t.Ok = w_->close();
+            t.Ok = w_->close();  // Yes saves, connecting first when the port is closed
+            if (loaded && what == "yes") t.SavedName = SavedProfileName, t.SavedSn = w_->Session.Info()->SerialNumber;
             if (loaded != (dialogs_.Questions > asked)) Fail("the exit question was asked wrongly");
         } else if (verb == "fault") {
             sims_[port_]->PrepareAnswer({0x01, 0x00, 0x03});  // the next request is refused
@@ -395,7 +394,7 @@ private:
         }
         inStep_ = false;
         QApplication::processEvents();
-        if (reports && !t.Ok && dialogs_.Errors.size() == errors) Fail("a failure without an error box");
+        if (reports && !t.Ok && dialogs_.Boxes.size() == errors) Fail("a failure without an error box");
         if (verb != "connect" && verb != "read" && verb != "close") FollowConnection(t.WasConnected);
         Check(t);
         if (verb == "close" && t.Ok) w_->FormClose(), w_.reset(), Open();
@@ -459,10 +458,10 @@ private:
                 const bool target = written && (t.What == "all" ? g != gTaxes : t.What == kGroupNames[g]);
                 if (!target && old != cur) Fail("register " + serial_[i] + " changed its " + kGroupNames[g] + " by " + t.Verb);
                 if (target) readNow_[g] = false;  // the register holds something else now
-                if (target && t.Ok)
+                if (target && t.Ok && t.WasConnected)  // a connect first would refresh the option rows
                     for (std::size_t j = 0; j < std::min(cur.size(), t.Sent[g].size()); ++j)
                         if (cur[j] != t.Sent[g][j])
-                            Fail("register " + serial_[i] + " holds " + cur[j] + " where " + t.Sent[g][j] + " was written");
+                            Fail("register " + serial_[i] + " holds " + cur[j] + " where " + t.Sent[g][j] + " was written at " + std::to_string(j) + " sent " + Joined(t.Sent[g]) + " key " + t.Key + " was " + Joined(old));
             }
         }
     }
@@ -576,6 +575,13 @@ TEST(SessionScenario, TablesWithACutTail) {
     EXPECT_NE(s.Log().find(dept), std::string::npos);
     EXPECT_EQ(ReadBytes(dept).back(), '\x1A');
     EXPECT_EQ((ReadBytes(dept).size() - 225 - 1) % 100, 0u);
+
+    TGoodsPage& page = *s.Window().GoodsPage();
+    page.eBdFile->setText(Q(file));
+    page.bLoadTOBAPfromDBF->click();
+    EXPECT_EQ(s.Window().BD->mtTOBAP.RecordCount(), 17);
+    EXPECT_NE(s.Log().find(file), std::string::npos);
+    EXPECT_EQ(ReadBytes(file), bytes);
 }
 
 }  // namespace
