@@ -164,7 +164,6 @@ struct TStep {
     TSimRegister Before[2];
     std::string Key;        // working key of the current profile
     TRows Given[kGroups];   // its working rows, as a save or write takes them
-    std::array<TRows, kGroups> Sent;
     bool WasEdited = false, WasConnected = false, Ok = true;
     std::string SavedName, SavedSn, SavedVersion;  // the profile a save may change
     std::set<std::string> MayChange;               // stored keys the step may change
@@ -303,9 +302,8 @@ private:
         return ok;
     }
 
-    bool Write(const std::string& what, std::array<TRows, kGroups>& sent) {
+    bool Write(const std::string& what) {
         TSettingsActions& a = Page().Actions;
-        for (int g = 0; g < kGroups; ++g) sent[g] = WorkingRows(BD(), TGroup(g));
         ClickDuringExchange();
         return what == "options" ? a.bSaveOptionsClick()
                : what == "deps"  ? a.bSaveDepToKKMClick()
@@ -357,7 +355,7 @@ private:
         } else if (verb == "read") {
             t.Ok = Read(what);
         } else if (verb == "write") {
-            t.Ok = Write(what, t.Sent);
+            t.Ok = Write(what);
         } else if (verb == "select" || verb == "delete") {
             n = std::atoi(what.c_str());
             Panel().List()->setCurrentIndex(Panel().List()->model()->index(n - 1, 0));
@@ -464,9 +462,9 @@ private:
                 if (!target && old != cur) Fail("register " + serial_[i] + " changed its " + kGroupNames[g] + " by " + t.Verb);
                 if (target) readNow_[g] = false;  // the register holds something else now
                 if (target && t.Ok && t.WasConnected)  // a connect first would refresh the option rows
-                    for (std::size_t j = 0; j < std::min(cur.size(), t.Sent[g].size()); ++j)
-                        if (cur[j] != t.Sent[g][j])
-                            Fail("register " + serial_[i] + " holds " + cur[j] + " where " + t.Sent[g][j] + " was written at " + std::to_string(j) + " sent " + Joined(t.Sent[g]) + " key " + t.Key + " was " + Joined(old));
+                    for (std::size_t j = 0; j < std::min(cur.size(), t.Given[g].size()); ++j)
+                        if (cur[j] != t.Given[g][j])
+                            Fail("register " + serial_[i] + " holds " + cur[j] + " where " + t.Given[g][j] + " was written at " + std::to_string(j) + " sent " + Joined(t.Given[g]) + " key " + t.Key + " was " + Joined(old));
             }
         }
     }
