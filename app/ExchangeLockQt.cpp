@@ -21,8 +21,10 @@ void TExchangeLockQt::Lock() {
     std::vector<QPointer<QWidget>> targets = areas_;
     if (!transfer_.TransferRunning) targets.insert(targets.end(), stops_.begin(), stops_.end());
     for (const QPointer<QWidget>& w : targets)
-        // A control its page turned off stays as its page wants it.
-        if (w && !w->testAttribute(Qt::WA_ForceDisabled)) {
+        // A control its page turned off stays as its page wants it. A transfer
+        // keeps its page shown, so hidden pages need no lock then (a goods or
+        // journal transfer passes here for every packet).
+        if (w && !w->testAttribute(Qt::WA_ForceDisabled) && (!transfer_.TransferRunning || w->isVisible())) {
             w->setEnabled(false);
             disabled_.push_back(w);
         }
