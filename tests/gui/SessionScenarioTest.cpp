@@ -400,7 +400,6 @@ private:
         if (verb != "connect" && verb != "read" && verb != "close") FollowConnection(t.WasConnected);
         Check(t);
         if (verb == "close" && t.Ok) w_->FormClose(), w_.reset(), Open();
-        if (t.Ok && (verb == "save" || verb == "template")) edited_.erase(t.Key);
     }
 
     void Check(TStep& t) {
@@ -425,6 +424,7 @@ private:
         if (!savedKey.empty() && t.Ok && t.WasConnected) {
             const bool existed = was.count("P|" + savedKey) > 0;
             const bool same = t.Key == savedKey || t.Key == "-" + savedKey;
+            if (same) edited_.erase(t.Key);  // stored as shown now
             for (int g = 0; g < kGroups; ++g) {
                 const std::string at = savedKey + "/" + kGroupNames[g];
                 const std::string stored = now.count(at) ? now.at(at) : "", old = was.count(at) ? was.at(at) : "";
