@@ -5,6 +5,7 @@
 #include "app/ConnectionPanel.h"
 #include "app/ConsolePanel.h"
 #include "app/Dialog.h"
+#include "app/ExchangeLockQt.h"
 #include "app/MessageBoxForm.h"
 #include "app/PageSelectorPanel.h"
 #include "app/QtText.h"
@@ -19,14 +20,18 @@
 #include "settings/SettingsPage.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -206,6 +211,19 @@ void TfmMain::BuildPages() {
     pages_->addTab(settingsPage_, "Настройка ККМ");
     pages_->addTab(goodsPage_, "Товары и Услуги");
     pages_->addTab(journalPage_, "Электронный журнал");
+    LockDuringExchanges();
+}
+
+void TfmMain::LockDuringExchanges() {
+    exchangeLock_ = new TExchangeLockQt(Transfer, this);
+    for (QWidget* area : {static_cast<QWidget*>(connection_), static_cast<QWidget*>(settingsPage_)})
+        exchangeLock_->AddArea(area);
+    TGoodsPage& g = *goodsPage_;
+    for (QWidget* w : std::initializer_list<QWidget*>{g.bLoadOneTOBAP, g.bSaveOneTOBAP, g.bAddTOBAP, g.bDelTOBAP,
+                                                      g.cbisSaveTOBAPCount, g.DBGridEhTOBAP,
+                                                      g.eBdFile->parentWidget()})
+        exchangeLock_->AddArea(w);
+    for (QWidget* w : {g.bLoadTOBAP, g.bSaveTOBAP, journalPage_->bLoadMagazineFromKKM}) exchangeLock_->AddStopButton(w);
 }
 
 void TfmMain::FormCreate() {
@@ -249,7 +267,12 @@ void TfmMain::FormCreate() {
     cbLanguage_->setCurrentIndex(-1);
     cbLanguage_->blockSignals(false);
     connect(cbLanguage_, &QComboBox::currentIndexChanged, this, &TfmMain::cbLanguageChange, Qt::UniqueConnection);
-    AppHooks().ProcessEvents = [] { QApplication::processEvents(); };
+    AppHooks().ProcessEvents = [lock = QPointer<TExchangeLockQt>(exchangeLock_)] {
+        if (lock)
+            lock->ProcessEvents();
+        else
+            QApplication::processEvents();
+    };
     AppHooks().Terminating = [this] { return closed_ || QApplication::closingDown(); };
 }
 

@@ -21,6 +21,7 @@ class TMessageBoxForm;
 class TConnectionPanel;
 class TSettingsPage;
 class TDemoRegister;
+class TExchangeLockQt;
 class TGoodsPage;
 class TJournalPage;
 class TProfilesPanel;
@@ -76,6 +77,8 @@ private:
     void BuildPages();
     void MainPageControlChanging(int index);
     void cbLanguageChange(int index);
+    // Controls off while an exchange lets the window work (TExchangeLockQt).
+    void LockDuringExchanges();
 
     TConsolePanel* console_ = nullptr;
     TPageSelectorPanel* selector_ = nullptr;
@@ -91,6 +94,7 @@ private:
     TGoodsPage* goodsPage_ = nullptr;
     TJournalPage* journalPage_ = nullptr;
     TProfilesPanel* profilesPanel_ = nullptr;
+    TExchangeLockQt* exchangeLock_ = nullptr;
     int shownPage_ = 0;
     bool closed_ = false;
     std::unique_ptr<TMessageBoxForm> boxes_;

@@ -13,7 +13,7 @@ using namespace kkmlink;
 
 namespace {
 
-void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Pause(int ms, int percent) { std::this_thread::sleep_for(std::chrono::milliseconds(ms * percent / 100)); }
 
 constexpr int kPassLimit = 5;   // a pass after pass 5 is the last (six in all)
 constexpr int kFrameLimit = 10;  // frames in one pass without progress
@@ -46,7 +46,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
     if (!kkm.Port->IsOpen() && !kkm.Port->Open()) return false;
 
     MT("----- начало синхронизации с ККМ -----", mdFunctional);
-    Pause(10);
+    Pause(10, PausePercent);
 
     // A request with data is answered only by DATA frames that come after
     // the register took the request in this call (acknowledged it, or sent
@@ -135,7 +135,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         // in their turn and start it once more.
                         kkm.Port->PurgeInput();
                         err = SendControl(more ? RST : SYN);
-                        Pause(10);
+                        Pause(10, PausePercent);
                         awaiting = true;
                         ++j;
                         continue;
@@ -248,8 +248,8 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                 ET("зацикливание", mdFunctional);
                 retry = true;  // the register is not done: another pass
             }
-            if (awaiting || err != lrOk || retry) Pause(50);
-            if (delivered) Pause(350);
+            if (awaiting || err != lrOk || retry) Pause(50, PausePercent);
+            if (delivered) Pause(350, PausePercent);
         }
         const int a = attempt++;
         if (giveUp) break;
@@ -258,7 +258,7 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
     }
 
     MT("----- конец синхронизации с ККМ  -----", mdFunctional);
-    Pause(10);
+    Pause(10, PausePercent);
     const bool result = kkm.LinkState == 0 && !awaiting && !pending && (!carriesData || answered);
     if (!result) {
         // A register still in the middle of its answer would offer the rest

@@ -100,7 +100,7 @@ int TProtocolKKM::SendControl(std::uint8_t c) {
     auto frame = BuildControlFrame(net, c);
     int n = static_cast<int>(frame.size());
     const bool ok = KKM->Port && KKM->Port->Write(frame.data(), n);
-    if (!IsDataFrame(c) && FrameKind(c) == DISC) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!IsDataFrame(c) && FrameKind(c) == DISC) std::this_thread::sleep_for(std::chrono::milliseconds(50 * PausePercent / 100));
     if (!ok) return lrWrite;
     MT(FrameTrace(c, net), mdFunctional);
     return lrOk;

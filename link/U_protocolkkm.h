@@ -50,6 +50,10 @@ public:
     // Per-frame delivery for long answers: the packet holds one frame's data;
     // clearing the flag asks the register to stop. Removed by Exchange.
     std::function<void(TKKMPacket&, bool& more)> OnData;
+    // The link's fixed pauses (10, 50, 350 ms) in per cent. A register needs
+    // them all; the unpaced simulator of the long session tests answers at
+    // once and takes a tenth.
+    int PausePercent = 100;
 
     // Primitives; each returns a link result code.
     int SendControl(std::uint8_t c);

@@ -1,5 +1,6 @@
 #include "profiles/DbfTable.h"
 
+#include "app/Dialog.h"
 #include "profiles/DbfHeader.h"
 
 #include <fcntl.h>
@@ -96,7 +97,7 @@ void TDbfTable::NoteException(const char* what) const noexcept {
 void TDbfTable::Reset() {
     fd_ = -1;
     newPath_.clear();
-    readOnly_ = replacing_ = false;
+    readOnly_ = replacing_ = dirtyTail_ = false;
     writeError_.clear();
     fields_.clear();
     offsets_.clear();
@@ -271,10 +272,15 @@ bool TDbfTable::LoadStructure() {
     const std::uint64_t rest = data % static_cast<std::uint64_t>(layout.RecordSize);
     char last = kDbfEndOfFile;
     if (rest == 1 && !ReadAt(fd_, size - 1, &last, 1, err)) return FailSystem("Cannot read table", err);
-    // Only the end-of-file mark may follow the last whole record.
-    if (rest > 1 || last != kDbfEndOfFile)
-        return Fail(bad + "the file is damaged: it ends inside record " + std::to_string(records + 1));
     if (records > 0xFFFFFFFFull) return Fail(bad + "the file holds too many records");
+    // Whole records count; anything after them but the end mark (a record cut
+    // short, a stray byte, 0x00 for 0x1A) is skipped, and the next write
+    // leaves a clean file.
+    dirtyTail_ = rest > 1 || (rest == 1 && last != kDbfEndOfFile);
+    if (dirtyTail_)
+        Warning("Таблица " + path_ + ": " + std::to_string(rest) + " байт после записи " + std::to_string(records) +
+                    " не составляют целой записи и пропущены",
+                false, true, true);
 
     version_ = layout.Version;
     language_ = layout.Language;
@@ -291,6 +297,8 @@ bool TDbfTable::LoadStructure() {
     // The file size decides the count; the header's is corrected by the
     // next append.
     count_ = diskCount_ = static_cast<std::uint32_t>(records);
+    // A table open for writing has its header count put right at once.
+    if (!readOnly_ && layout.HeaderCount != count_ && !WriteHeaderCount()) return false;
     return true;
 }
 
@@ -449,6 +457,16 @@ long long TDbfTable::Count() {
 
 bool TDbfTable::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
     int err = 0;
+    if (dirtyTail_) {
+        // The bytes after the last whole record go before the first write.
+        const std::uint64_t end = RecordOffset(diskCount_);
+        if (::ftruncate(fd_, static_cast<off_t>(end)) != 0 || !WriteRaw(fd_, end, &kDbfEndOfFile, 1, err)) {
+            FailSystem("Cannot write to", err ? err : errno);
+            if (writeError_.empty()) writeError_ = error_;
+            return false;
+        }
+        dirtyTail_ = false;
+    }
     if (WriteRaw(fd_, offset, data, size, err)) return true;
     FailSystem("Cannot write to", err);
     if (writeError_.empty()) writeError_ = error_;

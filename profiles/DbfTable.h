@@ -170,6 +170,7 @@ private:
     std::string newPath_;  // CreateReplacing: the file being written
     bool readOnly_ = false;
     bool replacing_ = false;
+    bool dirtyTail_ = false;  // bytes after the last whole record, dropped by the next write
     std::string writeError_;  // a replacing table that lost a write is never committed
     mutable std::string error_;
     mutable std::string missingField_;

@@ -101,7 +101,13 @@ bool TProfileActions::bSavePropKKMtoBDClick() {
 
 bool TProfileActions::bSavePropKKMtoBDasShablonClick() {
     const TKKMInfo* info = Session.Info();
-    if (!info) return false;
+    if (!info) {
+        // A template belongs to a firmware version, which only a register tells.
+        Error("Шаблон не записан: ни одна ККМ ещё не подключена, версия прошивки для шаблона неизвестна. "
+              "Подключитесь к ККМ и повторите",
+              true, true, true);
+        return false;
+    }
     const std::string key = BD.mtProfile.AsString("LN");
     const std::string proposed = !key.empty() && key[0] == '-' ? BD.mtProfile.AsString("Name") : std::string();
     std::optional<std::string> answer;
@@ -135,8 +141,12 @@ bool TProfileActions::FormCloseQuery() {
     switch (QueryYesNoCancel(ExitQuestion, true, true, mrYes)) {
     case mrYes:
         SelectProfile(1);
-        bSavePropKKMtoBDClick();
-        return true;
+        if (bSavePropKKMtoBDClick()) return true;
+        // What was read stays in the window: the user may try again or leave with No.
+        Error("Настройки не сохранены: ничего не записано в БД. Программа не закрыта; чтобы выйти без "
+              "сохранения, закройте её снова и ответьте \"Нет\"",
+              true, true, true);
+        return false;
     case mrNo:
         return true;
     default:

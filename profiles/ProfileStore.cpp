@@ -195,11 +195,24 @@ std::string TProfileStore::NewKey() {
 // ------------------------------------------------------------------- saving
 
 std::string TProfileStore::SaveProfile(const std::string& name, const std::string& sn, const std::string& version) {
+    // "Сохраненная" names the saved profiles of registers, never a template.
+    if (sn.empty() && name == SavedProfileName) {
+        Error(std::string("Шаблон не записан: имя \"") + SavedProfileName +
+                  "\" занято сохранёнными настройками ККМ, выберите другое имя",
+              true, true, true);
+        return {};
+    }
     if (!EnsureWritable()) return {};
     for (TMemTable* t : BD.WorkingTables()) EndEdit(*t);
 
+    // A saved profile is found by its name and serial number, a template by
+    // its name and firmware version: a template of another version with the
+    // same name stays as it is.
     std::vector<TDbfCondition> match = {{"NAME", name}};
-    if (!sn.empty()) match.push_back({"SN", sn});
+    if (!sn.empty())
+        match.push_back({"SN", sn});
+    else
+        match.insert(match.end(), {{"SN", ""}, {"TYPEKKM", version}});
     if (!Profile.SetFilter(match)) {
         Failed(Profile, "Не удалось прочитать базу профилей");
         return {};
@@ -243,8 +256,12 @@ std::string TProfileStore::SaveProfile(const std::string& name, const std::strin
     return key;
 }
 
+// A group without working rows was never loaded into the working tables
+// (a register change clears the register profile's groups): its stored rows
+// stay as they are.
 bool TProfileStore::SaveOptions(const std::string& key) {
     TMemTable& w = BD.mtOptions;
+    if (w.IsEmpty()) return true;
     TRowWriter out(Options);
     for (int i = 0; i < w.RecordCount(); ++i) {
         const TRecordRef r = w.VisibleRecord(i);
@@ -258,6 +275,7 @@ bool TProfileStore::SaveOptions(const std::string& key) {
 
 bool TProfileStore::SaveDepartments(const std::string& key) {
     TMemTable& w = BD.mtDepatment;
+    if (w.IsEmpty()) return true;
     TRowWriter out(Dep);
     for (int i = 0; i < w.RecordCount(); ++i) {
         const TRecordRef r = w.VisibleRecord(i);
@@ -275,6 +293,7 @@ bool TProfileStore::SaveDepartments(const std::string& key) {
 
 bool TProfileStore::SaveTaxes(const std::string& key) {
     TMemTable& w = BD.mtTax;
+    if (w.IsEmpty()) return true;
     TRowWriter out(Tax);
     for (int i = 0; i < w.RecordCount(); ++i) {
         const TRecordRef r = w.VisibleRecord(i);
@@ -294,6 +313,7 @@ bool TProfileStore::SaveTaxes(const std::string& key) {
 }
 
 bool TProfileStore::SaveLines(const std::string& key) {
+    if (BD.mtTitle.IsEmpty() && BD.mtFooter.IsEmpty()) return true;
     TRowWriter out(Check);
     const int headers = BD.mtTitle.RecordCount();
     for (auto [table, offset] : {std::pair{&BD.mtTitle, 0}, std::pair{&BD.mtFooter, headers}}) {
@@ -311,6 +331,7 @@ bool TProfileStore::SaveLines(const std::string& key) {
 bool TProfileStore::SaveFonts(const std::string& key) {
     // One font row per profile, from the current font row of the profile.
     TMemTable& w = BD.mtCheckFont;
+    if (w.IsEmpty() && BD.mtTitle.IsEmpty() && BD.mtFooter.IsEmpty()) return true;
     TRowWriter out(CheckFont);
     if (!out.Next()) return Failed(CheckFont, "Не удалось записать профиль");
     CheckFont.SetInteger("TITLEFONT", w.IsEmpty() ? 0 : FontNumber(w.AsString("TitleFont")));

@@ -75,11 +75,13 @@ public:
     // The stored key FilterStore found; "-1" for none.
     const std::string& FilteredKey() const { return filteredKey_; }
 
-    // Stores the current profile's working rows under the name: the profile
-    // with this name (and this serial number when sn is not empty) is
-    // overwritten, else a new one is made with a fresh key (the local time;
-    // the next free number when that key is taken). Afterwards the store
-    // holds exactly these rows for it. Working rows cached for that profile
+    // Stores the current profile's working rows under the name: the saved
+    // profile with this name and serial number, or (sn empty) the template
+    // with this name and version, is overwritten, else a new one is made with
+    // a fresh key (the local time; the next free number when that key is
+    // taken). Afterwards the store holds exactly these rows for it; a group
+    // with no working rows keeps its stored rows. A template may not be
+    // named "Сохраненная" (an error). Working rows cached for that profile
     // under another list entry are dropped, so they load afresh. The stored
     // key, or "" on failure.
     std::string SaveProfile(const std::string& name, const std::string& sn, const std::string& version);

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QIntValidator>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QTableView>
 
@@ -56,7 +58,13 @@ QVariant TMemTableModelQt::data(const QModelIndex& index, int role) const {
 bool TMemTableModelQt::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid()) return false;
     const int field = FieldOf(index.column());
-    if (field < 0 || Column(index.column()).ReadOnly) return false;
+    const TGridColumn& column = Column(index.column());
+    if (field < 0 || column.ReadOnly) return false;
+    if (column.Limited) {
+        bool number = false;
+        const int v = value.toString().trimmed().toInt(&number);
+        if (!number || v < column.Lowest || v > column.Highest) return false;
+    }
     return table_.SetVisibleText(index.row(), field, S(value.toString()));
 }
 
@@ -92,6 +100,11 @@ QWidget* TPickListDelegateQt::createEditor(QWidget* parent, const QStyleOptionVi
                                            const QModelIndex& index) const {
     const auto* model = qobject_cast<const TMemTableModelQt*>(index.model());
     if (!model) return QStyledItemDelegate::createEditor(parent, option, index);
+    if (const TGridColumn& column = model->Column(index.column()); column.Limited) {
+        auto* edit = new QLineEdit(parent);
+        edit->setValidator(new QIntValidator(column.Lowest, column.Highest, edit));
+        return edit;
+    }
     const TFieldDef& def = model->Table().Field(model->FieldOf(index.column()));
     if (!def.PickList) return QStyledItemDelegate::createEditor(parent, option, index);
     auto* box = new QComboBox(parent);

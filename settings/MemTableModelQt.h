@@ -24,6 +24,9 @@ struct TGridColumn {
     bool Bold = false;
     std::string Title;  // empty: the field's display label
     Qt::Alignment TitleAlign = {};  // caption alignment; none: the view's default
+    // Whole numbers Lowest..Highest only (the editor and the model refuse others).
+    bool Limited = false;
+    int Lowest = 0, Highest = 0;
 };
 
 // A column built field by field: GridColumn("Num", 36).ReadOnlyGrey().Centred().
@@ -35,6 +38,12 @@ struct TGridColumnBuilder {
     TGridColumnBuilder& Right() { C.Align = Qt::AlignRight | Qt::AlignVCenter; return *this; }
     TGridColumnBuilder& Bold() { C.Bold = true; return *this; }
     TGridColumnBuilder& TitleRight() { C.TitleAlign = Qt::AlignRight | Qt::AlignVCenter; return *this; }
+    TGridColumnBuilder& Within(int lowest, int highest) {
+        C.Limited = true;
+        C.Lowest = lowest;
+        C.Highest = highest;
+        return *this;
+    }
     operator TGridColumn() const { return C; }
 };
 inline TGridColumnBuilder GridColumn(std::string field, int width) {
@@ -86,7 +95,7 @@ private:
 };
 
 // Editor for cells whose field offers a pick list: a drop-down list of the
-// texts (no free text).
+// texts (no free text); a limited column's editor takes only its numbers.
 class TPickListDelegateQt : public QStyledItemDelegate {
     Q_OBJECT
 public:

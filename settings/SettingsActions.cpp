@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -39,7 +40,10 @@ TSettingsActions::TSettingsActions(TRegisterSession& session, TBD& bd) : Session
 
 void TSettingsActions::AddAfterConnectStep() {
     Session.AfterConnectSteps.insert(Session.AfterConnectSteps.begin(), [self = std::weak_ptr(self_)] {
-        if (auto alive = self.lock()) (*alive)->FillOptionRows();
+        if (auto alive = self.lock()) {
+            (*alive)->ForgetOtherRegister();
+            (*alive)->FillOptionRows();
+        }
     });
 }
 
@@ -60,6 +64,20 @@ bool TSettingsActions::StartOperation(int waitMs) {
 }
 
 void TSettingsActions::MakeRegisterProfileCurrent() { BD.mtProfile.First(); }
+
+void TSettingsActions::ForgetOtherRegister() {
+    TKKMInfo* info = Session.Info();
+    if (!info) return;
+    const std::string previous = std::exchange(rowsSerial_, info->SerialNumber);
+    if (previous.empty() || previous == info->SerialNumber) return;
+    // What was read belongs to the register it came from: nothing of it may be
+    // stored or written as this register's.
+    OptionsLoaded = DepsLoaded = TitleLoaded = TaxLoaded = false;
+    MakeRegisterProfileCurrent();
+    for (TMemTable* t : {&BD.mtDepatment, &BD.mtTitle, &BD.mtFooter, &BD.mtCheckFont, &BD.mtTax}) TBD::ClearRows(*t);
+    // A tax read leaves the name of an undefined tax as the image holds it.
+    for (TTaxRec& tax : info->Taxes) tax = TTaxRec{};
+}
 
 // ------------------------------------------------------------------ options
 
@@ -88,7 +106,7 @@ void TSettingsActions::FillOptionRows() {
     MakeRegisterProfileCurrent();
     TMemTable& t = BD.mtOptions;
     t.DisableControls();
-    t.EmptyTable();  // the option rows of every profile
+    TBD::ClearRows(t);  // the register profile's rows only: other profiles keep theirs
     for (int i = 1; i <= info->GetOptionCount(); ++i) {
         t.Append();
         t.SetValue("num", i);
@@ -142,7 +160,7 @@ bool TSettingsActions::bDepLoadFromKKMClick() {
         }
     TMemTable& t = BD.mtDepatment;
     t.DisableControls();
-    t.EmptyTable();  // the department rows of every profile
+    TBD::ClearRows(t);  // the register profile's rows only: other profiles keep theirs
     if (TFieldDef* price = t.FindField("Price")) price->DisplayFormat = "#0.00";
     for (int j = 1; j <= n; ++j) {
         const TDepRec& d = info->Deps[j - 1];

@@ -60,9 +60,13 @@ public:
     // Options.
     bool bLoadOptionsClick();
     bool LoadOptionsTable();
-    // The register profile's option rows from the device image (all
-    // profiles' option rows are dropped first); OptionsLoaded := true.
+    // The register profile's option rows from the device image (its old
+    // option rows are dropped first); OptionsLoaded := true.
     void FillOptionRows();
+    // After a connect: when the register's serial number differs from the
+    // one the register profile's rows were read from, the four loaded flags
+    // and the register profile's department, line, font and tax rows go.
+    void ForgetOtherRegister();
     bool bSaveOptionsClick();
     void bSetDefaultOptionsClick();
 
@@ -90,6 +94,9 @@ public:
 private:
     // What the after-connect step holds on to (it may outlive this object).
     std::shared_ptr<TSettingsActions*> self_ = std::make_shared<TSettingsActions*>(this);
+
+    // Serial number of the register the register profile's rows belong to.
+    std::string rowsSerial_;
 
     bool StartOperation(int waitMs);
     void MakeRegisterProfileCurrent();

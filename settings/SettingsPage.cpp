@@ -145,7 +145,7 @@ QWidget* TSettingsPage::BuildOptionsTab() {
 
     optionsModel_ = new TMemTableModelQt(bd_.mtOptions,
                                          {GridColumn("num", 24).ReadOnlyGrey().Centred(),
-                                          GridColumn("Value", 33).Centred().Bold(),
+                                          GridColumn("Value", 33).Centred().Bold().Within(0, 255),
                                           GridColumn("Diapazon", 53).ReadOnlyGrey().Centred(),
                                           GridColumn("Captions", 284).ReadOnlyGrey()},
                                          this);

@@ -295,7 +295,7 @@ TEST_F(GoodsExchange, FilesThatCannotBeOpenedLeaveTheTableAsItWas) {
     GoodsFile("textcode.dbf", 0, withKind("CODE", F::Text("CODE", 9)));
 
     int n = 0;
-    for (const char* name : {"missing.dbf", "truncated.dbf", "version.dbf", "sizes.dbf", "text.dbf", "zero.dbf", "nocount.dbf",
+    for (const char* name : {"missing.dbf", "version.dbf", "sizes.dbf", "text.dbf", "zero.dbf", "nocount.dbf",
                              "numprice.dbf", "textcode.dbf"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick(name));
@@ -303,6 +303,13 @@ TEST_F(GoodsExchange, FilesThatCannotBeOpenedLeaveTheTableAsItWas) {
         EXPECT_EQ(Codes(), (std::vector<int>{1, 2}));
     }
     EXPECT_EQ(FileBytes(dir.File("zero.dbf")), "");  // never repaired by an import
+
+    // A file cut inside its last record gives the whole records before it,
+    // with a warning naming it, and is left as it is.
+    EXPECT_TRUE(exchange.bLoadTOBAPfromDBFClick("truncated.dbf"));
+    EXPECT_EQ(Codes(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(log.Has("truncated.dbf: 90 байт после записи 2"));
+    EXPECT_EQ(FileBytes(dir.File("truncated.dbf")), good.substr(0, good.size() - 50));
 }
 
 TEST_F(GoodsExchange, ANumberThatCannotBeReadStopsTheImportNamingRecordAndField) {

@@ -60,9 +60,6 @@ TEST(DbfDamage, DamagedFilesAreRefusedWithAClearError) {
     ExpectRefused(path, patched(0, std::string(1, '\0')), "version byte 0x00");
     ExpectRefused(path, patched(0, "\x04"), "dBase level 7");
     ExpectRefused(path, patched(0, "\x02"), "dBase II");
-    ExpectRefused(path, good.substr(0, good.size() - 6), "ends inside record 3");  // truncated record
-    ExpectRefused(path, good.substr(0, 129 + 10), "ends inside record 1");
-    ExpectRefused(path, good.substr(0, good.size() - 1) + "xx", "ends inside record 4");  // bytes after the last record
     ExpectRefused(path, patched(8, Le16(40)), "header size 40 is too small");
     ExpectRefused(path, patched(8, Le16(5000)), "header size 5000 is larger than the file");
     ExpectRefused(path, patched(8, Le16(128)), "descriptors do not end within the header size 128");
@@ -81,6 +78,29 @@ TEST(DbfDamage, DamagedFilesAreRefusedWithAClearError) {
     TDbfTable t;
     ASSERT_TRUE(t.OpenExisting(path)) << t.LastError();
     EXPECT_EQ(t.RecordCount(), 3u);
+    EXPECT_EQ(FileBytes(path).substr(4, 4), Le32(3));  // open for writing: the header is put right
+    t.Close();
+
+    // Bytes after the last whole record (a record cut short, a stray byte,
+    // 0x00 for the end mark): the whole records are read, a read-only table
+    // stays as it is, and the next write leaves a clean file.
+    const std::string clean = good.substr(0, good.size() - 1);
+    for (const std::string& bytes : {good.substr(0, good.size() - 6), clean + "x", clean + std::string(1, '\0'),
+                                     good.substr(0, 129 + 2 * 21 + 10)}) {
+        const std::uint32_t whole = static_cast<std::uint32_t>((bytes.size() - 129) / 21);
+        PutFileBytes(path, bytes);
+        TDbfTable reader;
+        ASSERT_TRUE(reader.OpenExisting(path, true)) << reader.LastError();
+        EXPECT_EQ(reader.Count(), whole);
+        reader.Close();
+        EXPECT_EQ(FileBytes(path), bytes);
+        TDbfTable writer;
+        ASSERT_TRUE(writer.OpenExisting(path)) << writer.LastError();
+        ASSERT_TRUE(writer.Append() && writer.SetInteger("CODE", 9) && writer.Post() && writer.Close());
+        EXPECT_EQ(FileBytes(path).size(), 129u + (whole + 1) * 21 + 1);
+        EXPECT_EQ(FileBytes(path).back(), '\x1A');
+        EXPECT_EQ(FileBytes(path).substr(4, 4), Le32(whole + 1));
+    }
 }
 
 TEST(DbfDamage, OtherLevelsAreReadWhereTheyAreSimple) {

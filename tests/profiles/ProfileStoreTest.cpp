@@ -163,15 +163,24 @@ TEST_F(ProfileStoreTest, SavingAgainUnderTheSameNameAndSerialOverwritesInPlace) 
     EXPECT_EQ(LiveCount("Profile.dbf"), 2);
 }
 
-TEST_F(ProfileStoreTest, ATemplateUnderAnExistingNameTakesOverItsRows) {
+TEST_F(ProfileStoreTest, ATemplateUnderAnExistingNameAndVersionTakesOverItsRows) {
     FillRegisterProfile(32, 100);
     const std::string key = store.SaveProfile("Магазин", "", kVersion);
     SetOptions(16, 7);
-    EXPECT_EQ(store.SaveProfile("Магазин", "", "ver099"), key);
-    EXPECT_EQ(LiveCount("Profile.dbf"), 1);
+    // The same name under another version is a template of its own.
+    const std::string other = store.SaveProfile("Магазин", "", "ver099");
+    ASSERT_FALSE(other.empty());
+    EXPECT_NE(other, key);
+    EXPECT_EQ(Rows("Profile.dbf", "LN", other, {"NAME", "SN", "TYPEKKM"}), std::vector<std::string>{"Магазин||ver099"});
+    EXPECT_EQ(Rows("options.dbf", "OLN", key, {"NUM", "VAL"}).size(), 32u);
+    EXPECT_EQ(store.SaveProfile("Магазин", "", kVersion), key);
+    EXPECT_EQ(LiveCount("Profile.dbf"), 2);
     EXPECT_EQ(Rows("Profile.dbf", "LN", key, {"NAME", "SN", "TYPEKKM"}), std::vector<std::string>{"Магазин||ver012"});
     EXPECT_EQ(Rows("options.dbf", "OLN", key, {"NUM", "VAL"}).size(), 16u);
     EXPECT_EQ(Rows("options.dbf", "OLN", key, {"NUM", "VAL"}).back(), "16|23");
+    // The saved profiles' name is no template's.
+    EXPECT_TRUE(store.SaveProfile(SavedProfileName, "", kVersion).empty());
+    EXPECT_EQ(LiveCount("Profile.dbf"), 2);
 }
 
 TEST_F(ProfileStoreTest, ProfilesMadeWithinOneSecondGetKeysOfTheirOwn) {

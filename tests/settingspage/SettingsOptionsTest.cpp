@@ -64,14 +64,15 @@ TEST(SettingsOptions, ReadConnectsFirstWhenThePortIsClosed) {
     EXPECT_TRUE(rig.Log.Has("Опции загружены"));
     EXPECT_EQ(Numbers(rig.BD.mtOptions, "Value"), AsInts(SampleOptions()));
 
-    // A second read drops the option rows of every profile and reads again.
+    // A second read replaces the register profile's option rows; the saved
+    // profile keeps its own.
     rig.AddSavedProfile("45000", {5, 5, 5});
     reg.Options[0] = 3;
     rig.SetRegister(reg);
     ASSERT_TRUE(rig.Actions.bLoadOptionsClick());
     EXPECT_EQ(rig.BD.mtProfile.RecNo(), 1) << "reads go into the register profile";
     EXPECT_EQ(rig.BD.mtOptions.VisibleRecord(0).AsInteger("Value"), 3);
-    EXPECT_EQ(rig.BD.mtOptions.TotalRowCount(), 32);
+    EXPECT_EQ(rig.BD.mtOptions.TotalRowCount(), 32 + 3);
 }
 
 TEST(SettingsOptions, ReadWithTheRegisterOffStopsAfterTheConnectError) {
