@@ -3,6 +3,7 @@
 #include "app/QtText.h"
 #include "app/ProgressWait.h"
 #include "goods/GoodsExchange.h"
+#include "goods/GoodsSearch.h"
 #include "goods/GoodsTransfer.h"
 #include "settings/MemTableModelQt.h"
 #include "settings/Unitbd.h"
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -92,6 +94,7 @@ TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& trans
     ProgressBar->hide();
     box->addWidget(ProgressBar);
     BuildGrid();
+    box->addWidget(BuildSearchRow());
     box->addWidget(DBGridEhTOBAP, 1);
 
     TGoodsView& view = goods_->View;
@@ -149,6 +152,7 @@ QWidget* TGoodsPage::BuildButtons() {
     connect(bSaveTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveTOBAPClick(); });
     connect(bSaveOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveOneTOBAPClick(); });
     connect(bAddTOBAP, &QPushButton::clicked, this, [this] {
+        if (!goods_->Busy()) ClearSearch();
         if (goods_->bAddTOBAPClick()) DBGridEhTOBAP->setFocus();
     });
     connect(bDelTOBAP, &QPushButton::clicked, this, [this] { goods_->bDelTOBAPClick(); });
@@ -178,6 +182,46 @@ QWidget* TGoodsPage::BuildFileRow() {
     connect(bSaveTOBAPtoDBF, &QPushButton::clicked, this,
             [this] { exchange_->bSaveTOBAPtoDBFClick(S(eBdFile->text())); });
     return panel;
+}
+
+QWidget* TGoodsPage::BuildSearchRow() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("pnlGoodsSearch");
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    eSearch = new QLineEdit(panel);
+    eSearch->setObjectName("eSearch");
+    eSearch->setPlaceholderText("Поиск по коду, наименованию, штрих-коду");
+    eSearch->setClearButtonEnabled(true);
+    eSearch->setToolTip(
+        "Показывает только строки, в коде, наименовании или штрих-коде которых есть этот текст "
+        "(без учёта регистра, ё = е); Esc очищает.\n"
+        "Правка и «Записать текущий» работают с показанными строками; «Записать все в ККМ» "
+        "и «Записать в DBF» (также в CSV) берут все строки таблицы.");
+    lSearchCount = new QLabel(panel);
+    lSearchCount->setObjectName("lSearchCount");
+    row->addWidget(eSearch, 1);
+    row->addWidget(lSearchCount);
+    connect(eSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
+        SetGoodsSearch(bd_.mtTOBAP, S(text));
+        ShowSearchCount();
+    });
+    eSearch->installEventFilter(this);
+    // The count follows every change of the rows.
+    connect(model_, &QAbstractItemModel::modelReset, this, &TGoodsPage::ShowSearchCount);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &TGoodsPage::ShowSearchCount);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &TGoodsPage::ShowSearchCount);
+    ShowSearchCount();
+    return panel;
+}
+
+void TGoodsPage::ShowSearchCount() {
+    const TMemTable& t = bd_.mtTOBAP;
+    lSearchCount->setText(QString("показано %1 из %2").arg(t.RecordCount()).arg(t.TotalRowCount()));
+}
+
+void TGoodsPage::ClearSearch() {
+    if (!eSearch->text().isEmpty()) eSearch->clear();
 }
 
 void TGoodsPage::BuildGrid() {
@@ -220,16 +264,23 @@ void TGoodsPage::SyncTableToGrid() {
 // The grid inserts a row with Insert and appends one with the down arrow on
 // the last row; it never deletes rows.
 bool TGoodsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == eSearch && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        eSearch->clear();
+        return true;
+    }
     if (watched == DBGridEhTOBAP && event->type() == QEvent::KeyPress && !goods_->Busy()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         TMemTable& t = bd_.mtTOBAP;
         SyncTableToGrid();
         if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            ClearSearch();
             t.Insert();
             return true;
         }
         if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
             (t.IsEmpty() || t.CurrentRow() == t.RecordCount() - 1) && t.State() != TDataSetState::Insert) {
+            ClearSearch();
             t.Append();
             return true;
         }
@@ -241,6 +292,7 @@ void TGoodsPage::SetBusy(bool busy) {
     // The operation moves the table's cursor itself; the grid and the row
     // buttons wait. The transfer buttons stay usable: they stop it.
     DBGridEhTOBAP->setEnabled(!busy);
+    eSearch->setEnabled(!busy);
     bAddTOBAP->setEnabled(!busy);
     bDelTOBAP->setEnabled(!busy);
 }
@@ -250,7 +302,8 @@ void TGoodsPage::bPathDBFClick() {
     dialog.setObjectName("OpenDialog");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // a new name is taken too
-    dialog.setNameFilter("DBF (*.dbf)");
+    dialog.setNameFilters({"DBF (*.dbf)", "CSV (*.csv)"});
+    if (IsCsvFileName(S(eBdFile->text()))) dialog.selectNameFilter("CSV (*.csv)");
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     const QFileInfo current(Q(exchange_->TablePath(S(eBdFile->text()))));
     dialog.setDirectory(current.absolutePath());

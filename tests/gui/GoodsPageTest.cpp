@@ -539,7 +539,7 @@ TEST(GoodsPage, ExchangeFileButtonsAndTheFileDialog) {
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"DBF (*.dbf)"});
+        EXPECT_EQ(dialog->nameFilters(), (QStringList{"DBF (*.dbf)", "CSV (*.csv)"}));
         EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
         dialog->selectFile(chosen);
         QMetaObject::invokeMethod(dialog, "accept");
@@ -567,5 +567,64 @@ TEST(GoodsPage, ExchangeFileButtonsAndTheFileDialog) {
     rig.Page().bLoadTOBAPfromDBF->click();
     EXPECT_TRUE(rig.Logged("Не удалось открыть DBF файл"));
     EXPECT_EQ(rig.Codes(), (std::vector<int>{1}));
+
+    // The same buttons on a CSV file, chosen by the extension in any case.
+    rig.Page().eBdFile->setText(Q(rig.dir.File("товары.CSV")));
+    rig.Page().bSaveTOBAPtoDBF->click();
+    EXPECT_TRUE(rig.Logged("Данные записаны в CSV файл"));
+    rig.Table().EmptyTable();
+    rig.Page().bLoadTOBAPfromDBF->click();
+    EXPECT_TRUE(rig.Logged("Данные считаны из CSV файла"));
+    EXPECT_EQ(rig.Codes(), (std::vector<int>{1}));
+    EXPECT_EQ(rig.Cell(0, "Price"), "12.50");
     SetRegionalDecimalSeparator('\0');
+}
+
+TEST(GoodsPage, TheSearchBoxShowsMatchingRowsForEditsAndWriteCurrent) {
+    TGoodsRig rig;
+    rig.SetMode(2);
+    rig.SetRegisterGoods({});
+    rig.Row(101, 170, "Ёлочная игрушка", 100, 1, "4600000000101");
+    rig.Row(102, 170, "Молоко ЕЛОВОЕ", 100, 1, "4600000000102");
+    rig.Row(203, 170, "Хлеб", 100, 1, "4600000000999");
+    TGoodsPage& page = rig.Page();
+    QAbstractItemModel* grid = page.DBGridEhTOBAP->model();
+    EXPECT_EQ(S(page.lSearchCount->text()), "показано 3 из 3");
+    EXPECT_NE(S(page.eSearch->toolTip()).find("«Записать все в ККМ» и «Записать в DBF» (также в CSV) берут все строки"),
+              std::string::npos);
+
+    const std::vector<std::pair<const char*, std::vector<int>>> searches = {
+        {"ёло", {101, 102}},  // ё = е, any case
+        {" ЁЛОЧ", {101}},     // blanks around ignored
+        {"0999", {203}},      // the barcode
+        {"20", {203}},        // the code
+        {"нет такого", {}},
+    };
+    for (const auto& [text, codes] : searches) {
+        page.eSearch->setText(Q(text));
+        EXPECT_EQ(rig.Codes(), codes) << text;
+        EXPECT_EQ(grid->rowCount(), static_cast<int>(codes.size())) << text;
+        EXPECT_EQ(S(page.lSearchCount->text()), "показано " + std::to_string(codes.size()) + " из 3") << text;
+    }
+
+    // An edit and "Записать текущий" go to the shown row.
+    page.eSearch->setText("хлеб");
+    ASSERT_TRUE(grid->setData(grid->index(0, 2), "Хлеб ржаной", Qt::EditRole));
+    EXPECT_EQ(rig.Cell(0, "Name"), "Хлеб ржаной");
+    rig.Table().First();
+    page.bSaveOneTOBAP->click();
+    EXPECT_TRUE(rig.Logged("1 товар записан"));
+    ASSERT_EQ(rig.RegisterGoods().size(), 1u);
+    EXPECT_EQ(rig.RegisterGoods().at(203).Name, "Хлеб ржаной");
+
+    // Esc clears the box; adding a row clears it too, so the new row stays in sight.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(page.eSearch, &esc);
+    EXPECT_EQ(page.eSearch->text(), "");
+    EXPECT_EQ(S(page.lSearchCount->text()), "показано 3 из 3");
+    page.eSearch->setText("молоко");
+    page.bAddTOBAP->click();
+    EXPECT_EQ(page.eSearch->text(), "");
+    EXPECT_EQ(rig.Table().RecordCount(), 4);
+    rig.Table().Cancel();
 }
