@@ -182,6 +182,7 @@ std::string GoodsCsvText(TMemTable& goods, char decimalSeparator) {
             case 'L': out += v.AsBoolean() ? '1' : '0'; break;
             default:
                 if (IsNumberText(defs[i])) out += GoodsNumberText(v.AsCurrency(), decimalSeparator);
+                else if (const auto* text = std::get_if<std::string>(&v.V)) AppendField(out, *text);
                 else AppendField(out, v.AsString());
             }
         }

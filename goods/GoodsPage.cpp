@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -207,10 +208,15 @@ QWidget* TGoodsPage::BuildSearchRow() {
         ShowSearchCount();
     });
     eSearch->installEventFilter(this);
-    // The count follows every change of the rows.
-    connect(model_, &QAbstractItemModel::modelReset, this, &TGoodsPage::ShowSearchCount);
-    connect(model_, &QAbstractItemModel::rowsInserted, this, &TGoodsPage::ShowSearchCount);
-    connect(model_, &QAbstractItemModel::rowsRemoved, this, &TGoodsPage::ShowSearchCount);
+    // The count follows every change of the rows, once the window is idle
+    // again: a read-all adds its rows one by one.
+    countLater_ = new QTimer(this);
+    countLater_->setSingleShot(true);
+    countLater_->setInterval(0);
+    connect(countLater_, &QTimer::timeout, this, &TGoodsPage::ShowSearchCount);
+    connect(model_, &QAbstractItemModel::modelReset, countLater_, qOverload<>(&QTimer::start));
+    connect(model_, &QAbstractItemModel::rowsInserted, countLater_, qOverload<>(&QTimer::start));
+    connect(model_, &QAbstractItemModel::rowsRemoved, countLater_, qOverload<>(&QTimer::start));
     ShowSearchCount();
     return panel;
 }

@@ -10,6 +10,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 class QPushButton;
 class QTableView;
 class TBD;
@@ -75,4 +76,5 @@ private:
     std::unique_ptr<TGoodsTransfer> goods_;
     std::unique_ptr<TGoodsExchange> exchange_;
     TMemTableModelQt* model_ = nullptr;
+    QTimer* countLater_ = nullptr;  // one count for a burst of row changes
 };

@@ -6,36 +6,28 @@
 
 namespace {
 
-// Appends the folded text to out (out is reused row after row, so the search
-// allocates nothing per row once it has warmed up).
+// Folds s into out, which becomes exactly as long as s (no letter changes
+// its length in UTF-8 here). out is reused row after row, so the search
+// allocates nothing per row once it has warmed up.
 void FoldInto(std::string_view s, std::string& out) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    out.resize(s.size());
+    char* o = out.data();
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 'A' && c <= 'Z') {
-            out += static_cast<char>(c + ('a' - 'A'));
+        if (c < 0x80) {
+            o[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
             continue;
         }
-        if ((c == 0xD0 || c == 0xD1) && i + 1 < s.size()) {
-            const auto n = static_cast<unsigned char>(s[i + 1]);
-            if ((c == 0xD0 && n == 0x81) || (c == 0xD1 && n == 0x91)) {  // Ё, ё -> е
-                out += "\xD0\xB5";
-                ++i;
-                continue;
-            }
-            if (c == 0xD0 && n >= 0x90 && n <= 0x9F) {  // А..П -> а..п
-                out += '\xD0';
-                out += static_cast<char>(n + 0x20);
-                ++i;
-                continue;
-            }
-            if (c == 0xD0 && n >= 0xA0 && n <= 0xAF) {  // Р..Я -> р..я
-                out += '\xD1';
-                out += static_cast<char>(n - 0x20);
-                ++i;
-                continue;
-            }
-        }
-        out += static_cast<char>(c);
+        o[i] = static_cast<char>(c);
+        if ((c != 0xD0 && c != 0xD1) || i + 1 >= n) continue;
+        const auto next = static_cast<unsigned char>(s[i + 1]);
+        unsigned char lead = c, trail = next;
+        if ((c == 0xD0 && next == 0x81) || (c == 0xD1 && next == 0x91)) lead = 0xD0, trail = 0xB5;  // Ё, ё -> е
+        else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) trail = next + 0x20;                     // А..П -> а..п
+        else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) lead = 0xD1, trail = next - 0x20;         // Р..Я -> р..я
+        o[i] = static_cast<char>(lead);
+        o[++i] = static_cast<char>(trail);
     }
 }
 
@@ -52,7 +44,7 @@ struct TGoodsMatch {
 
     bool Contains(const TFieldValue& v) const {
         if (const auto* text = std::get_if<std::string>(&v.V)) {
-            Folded.clear();
+            if (text->size() < Needle.size()) return false;
             FoldInto(*text, Folded);
             return Folded.find(Needle) != std::string::npos;
         }
@@ -84,6 +76,11 @@ void SetGoodsSearch(TMemTable& goods, std::string_view text) {
         if (goods.RowFiltered()) goods.SetRowFilter(nullptr);
         return;
     }
-    goods.SetRowFilter(TGoodsMatch{GoodsSearchFold(text), static_cast<std::size_t>(code),
-                                   static_cast<std::size_t>(name), static_cast<std::size_t>(shtrih), {}});
+    std::string needle = GoodsSearchFold(text);
+    // Typing on: rows hidden for the shorter text stay hidden.
+    const auto* shown = goods.RowFilter().target<TGoodsMatch>();
+    const bool narrows = shown && needle.find(shown->Needle) != std::string::npos;
+    goods.SetRowFilter(TGoodsMatch{std::move(needle), static_cast<std::size_t>(code), static_cast<std::size_t>(name),
+                                   static_cast<std::size_t>(shtrih), {}},
+                       narrows);
 }

@@ -416,15 +416,19 @@ bool TMemTable::Matches(const TRow& r) const {
     return r.Values[static_cast<std::size_t>(m_filterIndex)].AsString() == m_filterValue;
 }
 
-void TMemTable::RebuildVisible(const TRow* keep) {
+void TMemTable::RebuildVisible(const TRow* keep, bool narrow) {
     Notify([](IMemTableObserver& o) { o.BeginReset(); });
+    std::vector<TRow*> candidates;
+    if (narrow) candidates.swap(m_visible);
+    else
+        for (const auto& r : m_rows) candidates.push_back(r.get());
     m_visible.clear();
-    m_visible.reserve(m_rows.size());
+    m_visible.reserve(candidates.size());
     m_cur = -1;
-    for (const auto& r : m_rows) {
+    for (TRow* r : candidates) {
         if (!Matches(*r)) continue;
-        if (r.get() == keep) m_cur = static_cast<int>(m_visible.size());
-        m_visible.push_back(r.get());
+        if (r == keep) m_cur = static_cast<int>(m_visible.size());
+        m_visible.push_back(r);
     }
     if (m_cur < 0) m_cur = m_visible.empty() ? -1 : 0;
     m_bof = m_cur <= 0;
@@ -448,10 +452,10 @@ void TMemTable::SetFiltered(bool on) {
     if (Active()) RebuildVisible();
 }
 
-void TMemTable::SetRowFilter(TRowFilter filter) {
+void TMemTable::SetRowFilter(TRowFilter filter, bool narrows) {
     if (Active()) CheckBrowseMode();
     m_rowFilter = std::move(filter);
-    if (Active()) RebuildVisible(m_cur >= 0 ? m_visible[static_cast<std::size_t>(m_cur)] : nullptr);
+    if (Active()) RebuildVisible(m_cur >= 0 ? m_visible[static_cast<std::size_t>(m_cur)] : nullptr, narrows);
 }
 
 // ---------------------------------------------------------- table-row access

@@ -172,9 +172,12 @@ public:
     // A test every visible row passes as well (empty: none). Setting it ends
     // a pending edit and rebuilds the visible rows; the cursor stays on its
     // row when that row is still visible, else goes to the first.
+    // narrows: the new test passes only rows the current one passes (a
+    // search for a longer text), so only the visible rows are tested again.
     using TRowFilter = std::function<bool(const TRow&)>;
-    void SetRowFilter(TRowFilter filter);
+    void SetRowFilter(TRowFilter filter, bool narrows = false);
     bool RowFiltered() const { return static_cast<bool>(m_rowFilter); }
+    const TRowFilter& RowFilter() const { return m_rowFilter; }
 
     // --- every row of the table, in table order, whatever is visible ---
     TRecordRef TableRecord(int tableRow);
@@ -226,7 +229,8 @@ private:
     void CheckBrowseMode();
     bool NewRow(bool atEnd);
     // Puts the cursor on keep when it is visible, else on the first row.
-    void RebuildVisible(const TRow* keep = nullptr);
+    // narrow: only the rows visible now are tested.
+    void RebuildVisible(const TRow* keep = nullptr, bool narrow = false);
     bool Matches(const TRow& r) const;
     TFieldValue ReadField(TRow& r, int field);
     void Calculate(TRow& r);
