@@ -38,6 +38,15 @@ QPushButton* Button(const char* name, const char* caption, QWidget* parent, bool
     return b;
 }
 
+// A borderless panel that lays its widgets out in one row.
+std::pair<QWidget*, QHBoxLayout*> RowPanel(const char* name, QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    return {panel, row};
+}
+
 TGridColumn Column(const char* field, int width, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
     TGridColumn c;
     c.Field = field;
@@ -162,10 +171,7 @@ QWidget* TGoodsPage::BuildButtons() {
 }
 
 QWidget* TGoodsPage::BuildFileRow() {
-    auto* panel = new QWidget(this);
-    panel->setObjectName("pnlGoodsFile");
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto [panel, row] = RowPanel("pnlGoodsFile", this);
     eBdFile = new QLineEdit(panel);
     eBdFile->setObjectName("eBdFile");
     bPathDBF = Button("bPathDBF", "...", panel);
@@ -186,10 +192,7 @@ QWidget* TGoodsPage::BuildFileRow() {
 }
 
 QWidget* TGoodsPage::BuildSearchRow() {
-    auto* panel = new QWidget(this);
-    panel->setObjectName("pnlGoodsSearch");
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto [panel, row] = RowPanel("pnlGoodsSearch", this);
     eSearch = new QLineEdit(panel);
     eSearch->setObjectName("eSearch");
     eSearch->setPlaceholderText("Поиск по коду, наименованию, штрих-коду");
