@@ -181,7 +181,8 @@ TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limi
         }
         staged.Rows.push_back(std::move(row));
     }
-    if (!ok) {
+    // Damage past the rows taken only shortens the count of those left out.
+    if (!ok && static_cast<long long>(staged.Rows.size()) < limit) {
         error = file.LastError();
         return TGoodsFileResult::OpenFailed;
     }
