@@ -196,6 +196,8 @@ bool TGoodsTransfer::Write(bool all) {
     }};
     info.SaveGoodsCount = SaveCount;
     TMemTable& t = BD.mtTOBAP;
+    // Taken before the post: a row edited out of a search leaves the view.
+    const int current = t.TableRowOf(t.CurrentRow());
     t.Post();  // a pending row is written as edited
     const int limit = info.GetMaxCountGoods();
 
@@ -210,7 +212,7 @@ bool TGoodsTransfer::Write(bool all) {
             else ++NotWrittenPastCapacity;
         }
     } else {
-        const int r = t.TableRowOf(t.CurrentRow());
+        const int r = current;
         if (r >= limit) {
             Warning("Товар не записан: строка " + std::to_string(r + 1) + " за пределами ёмкости модели (" +
                         std::to_string(limit) + ")",

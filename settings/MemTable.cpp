@@ -229,8 +229,10 @@ bool TMemTable::NewRow(bool atEnd) {
     if (!atEnd && m_cur >= 0) {
         vi = m_cur;
         TRow* before = m_visible[static_cast<std::size_t>(m_cur)];
-        pos = m_filtered ? std::find_if(m_rows.begin(), m_rows.end(), [before](const auto& p) { return p.get() == before; })
-                         : m_rows.begin() + m_cur;
+        // Visible and table positions differ once any filter hides rows.
+        pos = m_filtered || m_rowFilter
+                  ? std::find_if(m_rows.begin(), m_rows.end(), [before](const auto& p) { return p.get() == before; })
+                  : m_rows.begin() + m_cur;
     }
     Notify([vi](IMemTableObserver& o) { o.BeginInsertRow(vi); });
     m_rows.insert(pos, std::move(row));

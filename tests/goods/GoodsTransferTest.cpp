@@ -172,6 +172,19 @@ TEST_F(GoodsTransfer, WriteAllChecksEveryRowFirstAndNamesTheCharactersTheRegiste
     EXPECT_EQ(log.Count(": знаки "), 1);
     EXPECT_EQ(sim.State().Register.Goods.size(), 3u);
     EXPECT_EQ(GoodsNameLostChars("Tab\there ☺ Ёё"), "\t☺");
+
+    // Under the search: a row edited out of it is still the one written
+    // current, and a row inserted goes before the current row of the table.
+    t.Edit();
+    t.SetValue("Name", "другое имя");
+    EXPECT_TRUE(goods.bSaveOneTOBAPClick());
+    EXPECT_EQ(sim.State().Register.Goods.at(2).Name, "другое имя");
+    SetGoodsSearch(t, "т3");
+    t.Insert();
+    t.SetValue("Code", 9);
+    t.Post();
+    SetGoodsSearch(t, "");
+    EXPECT_EQ(Codes(), (std::vector<int>{1, 2, 9, 3}));
     ExpectIdle();
 }
 
