@@ -589,6 +589,7 @@ TEST(GoodsPage, TheSearchBoxShowsMatchingRowsForEditsAndWriteCurrent) {
     rig.Row(203, 170, "Хлеб", 100, 1, "4600000000999");
     TGoodsPage& page = rig.Page();
     QAbstractItemModel* grid = page.DBGridEhTOBAP->model();
+    ProcessFor(20);  // the count follows row changes once the window is idle
     EXPECT_EQ(S(page.lSearchCount->text()), "показано 3 из 3");
     EXPECT_NE(S(page.eSearch->toolTip()).find("«Записать все в ККМ» и «Записать в DBF» (также в CSV) берут все строки"),
               std::string::npos);
