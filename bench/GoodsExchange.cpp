@@ -1,15 +1,17 @@
-// Export and import speed of the goods exchange file.
+// Export and import speed of the goods exchange file, dBase and CSV.
 //
 // Fills the goods table with N rows (default 100,000) shaped like a shop's
 // goods - names in Russian, prices with kopecks, barcodes, sold quantities -
-// then times, on one thread:
-//   export - the goods table to a new dBase file (ExportGoods);
-//   import - that file back into the goods table (ImportGoods).
-// Each is run three times; the best and the worst time are printed with the
-// peak resident memory. The file is left in the folder given, so that an
-// independent tool can be timed on the same data.
+// then times, on one thread, for each kind of file:
+//   export - the goods table to a new file (ExportGoods, ExportGoodsCsv);
+//   import - that file back into the goods table (ImportGoods, ImportGoodsCsv).
+// Each is run three times, the kinds taking turns so that a busy machine
+// weighs on both alike; the best and the worst time are printed with the
+// peak resident memory. The files are left in the folder given, so that
+// independent tools can be timed on the same data.
 //
 // Usage: bench_GoodsExchange [rows] [folder]
+#include "goods/GoodsCsv.h"
 #include "goods/GoodsExchange.h"
 #include "settings/Unitbd.h"
 
@@ -70,29 +72,50 @@ int main(int argc, char** argv) {
     const auto f1 = std::chrono::steady_clock::now();
     std::printf("rows: %d, filled in %.3f s\n", rows, Seconds(f0, f1));
 
-    double exportBest = 1e9, exportWorst = 0, importBest = 1e9, importWorst = 0;
+    struct TKind {
+        const char* Name;
+        std::string Path;
+        TGoodsFileResult (*Export)(TMemTable&, const std::string&, std::string&);
+        TGoodsFileResult (*Import)(TMemTable&, const std::string&, int, std::string&, int*);
+        double ExportBest = 1e9, ExportWorst = 0, ImportBest = 1e9, ImportWorst = 0;
+    };
+    TKind kinds[] = {{"dBase", path, ExportGoods, ImportGoods}, {"CSV", dir + "/goods-bench.csv", ExportGoodsCsv, ImportGoodsCsv}};
     for (int run = 0; run < 3; ++run) {
-        std::string error;
-        const auto t0 = std::chrono::steady_clock::now();
-        if (ExportGoods(bd.mtTOBAP, path, error) != TGoodsFileResult::Ok) {
-            std::fprintf(stderr, "export failed: %s\n", error.c_str());
-            return 1;
+        for (TKind& k : kinds) {
+            std::string error;
+            const auto t0 = std::chrono::steady_clock::now();
+            if (k.Export(bd.mtTOBAP, k.Path, error) != TGoodsFileResult::Ok) {
+                std::fprintf(stderr, "%s export failed: %s\n", k.Name, error.c_str());
+                return 1;
+            }
+            const auto t1 = std::chrono::steady_clock::now();
+            if (k.Import(bd.mtTOBAP, k.Path, rows, error, nullptr) != TGoodsFileResult::Ok ||
+                bd.mtTOBAP.RecordCount() != rows) {
+                std::fprintf(stderr, "%s import failed: %s\n", k.Name, error.c_str());
+                return 1;
+            }
+            const auto t2 = std::chrono::steady_clock::now();
+            k.ExportBest = std::min(k.ExportBest, Seconds(t0, t1));
+            k.ExportWorst = std::max(k.ExportWorst, Seconds(t0, t1));
+            k.ImportBest = std::min(k.ImportBest, Seconds(t1, t2));
+            k.ImportWorst = std::max(k.ImportWorst, Seconds(t1, t2));
         }
-        const auto t1 = std::chrono::steady_clock::now();
-        if (ImportGoods(bd.mtTOBAP, path, rows, error) != TGoodsFileResult::Ok || bd.mtTOBAP.RecordCount() != rows) {
-            std::fprintf(stderr, "import failed: %s\n", error.c_str());
-            return 1;
-        }
-        const auto t2 = std::chrono::steady_clock::now();
-        exportBest = std::min(exportBest, Seconds(t0, t1));
-        exportWorst = std::max(exportWorst, Seconds(t0, t1));
-        importBest = std::min(importBest, Seconds(t1, t2));
-        importWorst = std::max(importWorst, Seconds(t1, t2));
     }
-    const auto size = std::filesystem::file_size(path);
-    std::printf("file: %s, %.1f MB\n", path.c_str(), static_cast<double>(size) / 1e6);
-    std::printf("export: %.3f - %.3f s (%.0f rows/s)\n", exportBest, exportWorst, rows / exportBest);
-    std::printf("import: %.3f - %.3f s (%.0f rows/s)\n", importBest, importWorst, rows / importBest);
+    for (const TKind& k : kinds) {
+        const auto size = std::filesystem::file_size(k.Path);
+        std::printf("%s file: %s, %.1f MB\n", k.Name, k.Path.c_str(), static_cast<double>(size) / 1e6);
+        std::printf("  export: %.3f - %.3f s (%.0f rows/s)\n", k.ExportBest, k.ExportWorst, rows / k.ExportBest);
+        std::printf("  import: %.3f - %.3f s (%.0f rows/s)\n", k.ImportBest, k.ImportWorst, rows / k.ImportBest);
+    }
+    double textBest = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::string text = GoodsCsvText(bd.mtTOBAP, ',');
+        textBest = std::min(textBest, Seconds(t0, std::chrono::steady_clock::now()));
+    }
+    std::printf("  of which the CSV text in memory: %.3f s\n", textBest);
+    std::printf("CSV / dBase, best times: export %.2f, import %.2f\n", kinds[1].ExportBest / kinds[0].ExportBest,
+                kinds[1].ImportBest / kinds[0].ImportBest);
     std::printf("peak memory: %.1f MB\n", static_cast<double>(PeakKb()) / 1024.0);
     return 0;
 }

@@ -8,7 +8,10 @@
 //              a read-all from the register adds them;
 //   paint    - one full repaint of the grid after each fill;
 //   scroll   - jumping to the last row and back, with a repaint each;
-//   edit     - changing one cell through the grid's model.
+//   edit     - changing one cell through the grid's model;
+//   search   - typing into the search box above the grid, key by key, and
+//              erasing it again with Backspace (each key: the rows filtered,
+//              the grid reset and repainted).
 // Prints the times and the memory the rows add to the window (heap in use)
 // with the window's resident set.
 //
@@ -16,15 +19,20 @@
 #include "app/MainWindow.h"
 #include "goods/GoodsExchange.h"
 #include "goods/GoodsPage.h"
+#include "goods/GoodsSearch.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 
 #include <malloc.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +70,25 @@ void AddRow(TMemTable& t, int i) {
     t.SetValue("isBlock", i % 50 == 0);
     t.SetValue("Count", TCurrency{static_cast<std::int64_t>((i * 1237) % 1000000) * 10});
     t.Post();
+}
+
+// Processor time of this thread, in ms (what a busy machine does not add).
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// One key pressed in the search box, until the grid shows the result:
+// elapsed and processor time.
+std::pair<double, double> Key(QLineEdit* box, QTableView* grid, int key, const QString& text) {
+    const auto t0 = TClock::now();
+    const double c0 = CpuMs();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &press);
+    QApplication::processEvents();
+    grid->viewport()->repaint();
+    return {Ms(t0, TClock::now()), CpuMs() - c0};
 }
 
 double Repaint(QTableView* grid) {
@@ -133,11 +160,45 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const double editMs = Ms(t0, TClock::now());
 
+    // Typing a name, erasing it, then a barcode: each key timed.
+    std::vector<double> keys, keysCpu;
+    const QString typed[] = {"номер 99999", "4600000099"};
+    int narrowest = rows;
+    for (const QString& text : typed) {
+        for (const QChar c : text) {
+            const auto [ms, cpu] = Key(page.eSearch, grid, 0, QString(c));
+            keys.push_back(ms);
+            keysCpu.push_back(cpu);
+            narrowest = std::min(narrowest, grid->model()->rowCount());
+        }
+        while (!page.eSearch->text().isEmpty()) {
+            const auto [ms, cpu] = Key(page.eSearch, grid, Qt::Key_Backspace, {});
+            keys.push_back(ms);
+            keysCpu.push_back(cpu);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    std::sort(keysCpu.begin(), keysCpu.end());
+    // The rows filtered alone, without the grid hearing of it.
+    double filterMs = 0;
+    t.DisableControls();
+    for (const char* text : {"номер 9", "номер 99", "4600000099", ""}) {
+        const auto f0 = TClock::now();
+        SetGoodsSearch(t, text);
+        filterMs = std::max(filterMs, Ms(f0, TClock::now()));
+    }
+    t.EnableControls();
+    QApplication::processEvents();
+
     std::printf("rows: %d (grid shows %d)\n", rows, grid->model()->rowCount());
     std::printf("import into the shown grid: %.0f ms, then a repaint %.1f ms\n", importMs, importPaint);
     std::printf("appends one by one (as a read-all): %.0f ms, then a repaint %.1f ms\n", appendMs, appendPaint);
     std::printf("scroll to the last row and back: %.1f ms (repaints %.1f and %.1f ms)\n", scrollMs, bottomPaint, topPaint);
     std::printf("edit one cell: %.2f ms\n", editMs);
+    std::printf("search, %zu keys (down to %d rows shown and back): median %.1f ms, slowest %.1f ms\n", keys.size(),
+                narrowest, keys[keys.size() / 2], keys.back());
+    std::printf("  processor time of a key: median %.1f ms, most %.1f ms\n", keysCpu[keysCpu.size() / 2], keysCpu.back());
+    std::printf("  of which filtering all rows, slowest: %.1f ms\n", filterMs);
     std::printf("heap in use: %.1f MB before the rows, %.1f MB with them (+%.1f MB, %.0f bytes a row)\n", heapBefore,
                 heapAfter, heapAfter - heapBefore, (heapAfter - heapBefore) * 1e6 / rows);
     std::printf("resident memory: %.1f MB with the rows (%.1f MB before, pages kept from writing the file)\n", afterImport,

@@ -74,11 +74,11 @@ std::map<int, TRecordBytes> RecordsOf(TMemTable& t, int limit = INT_MAX) {
 
 int ReadAll(TCliContext& ctx) {
     const std::string& path = ctx.Options.Out;
-    if (path.empty()) return ctx.Usage("goods read-all: --out FILE.dbf names the file to write");
+    if (path.empty()) return ctx.Usage("goods read-all: --out FILE.dbf or FILE.csv names the file to write");
     TGoodsRig rig(ctx);
     if (!rig.Goods.bLoadTOBAPClick()) return ctx.Fail("reading the goods failed");
     std::string error;
-    if (ExportGoods(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
+    if (ExportGoodsFile(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
         return ctx.Fail("cannot write " + path + ": " + error);
     const int records = rig.BD.mtTOBAP.RecordCount();
     if (ctx.Options.Json) {
@@ -96,7 +96,7 @@ int WriteAll(TCliContext& ctx) {
     // The whole file is checked before anything is sent; the register's own
     // capacity limits what is written.
     std::string error;
-    switch (ImportGoods(t, path, INT_MAX, error)) {
+    switch (ImportGoodsFile(t, path, INT_MAX, error)) {
         case TGoodsFileResult::Ok: break;
         case TGoodsFileResult::BadValue: return ctx.Usage(error);
         default: return ctx.Usage("cannot read " + path + ": " + error);
@@ -127,20 +127,22 @@ int WriteAll(TCliContext& ctx) {
 }  // namespace
 
 void AddGoodsTransferCommands() {
-    AddCliCommand({"goods read-all", "--out FILE.dbf", "the register's whole goods table into a goods exchange file",
+    AddCliCommand({"goods read-all", "--out FILE.dbf|FILE.csv", "the register's whole goods table into a goods exchange file",
                    "Reads every goods record the register holds (one streamed transfer; a progress\n"
-                   "bar on a terminal) and writes them to a dBase file of the goods exchange\n"
-                   "layout: CODE, TYPE, NAME, NG, PRICE, SECTION, VESOVOY, SHTRIH, ISBLOCK, COUNT;\n"
-                   "prices and quantities with the locale's decimal separator. An existing file\n"
-                   "is replaced only once the new one is complete.\n",
+                   "bar on a terminal) and writes them to a file of the goods exchange layout:\n"
+                   "CODE, TYPE, NAME, NG, PRICE, SECTION, VESOVOY, SHTRIH, ISBLOCK, COUNT; prices\n"
+                   "and quantities with the locale's decimal separator. A name ending in .csv (any\n"
+                   "case) gives a CSV file (UTF-8 with a byte-order mark, ';', CR LF), any other\n"
+                   "a dBase file. An existing file is replaced only once the new one is complete.\n",
                    true, 0, 0, ReadAll});
-    AddCliCommand({"goods write-all", "FILE.dbf", "a goods exchange file's rows into the register",
-                   "Writes the rows of a goods exchange file to the register in their order, as\n"
-                   "\"Записать все в ККМ\" does, keeping the register's sold quantities. The\n"
-                   "register must be off-line. Rows without a code are skipped; rows past the\n"
-                   "model's goods capacity are not written and end with status 1. A row the\n"
-                   "register cannot take (a price with a fraction of a kopeck, a barcode that is\n"
-                   "not digits, a code outside 1..999999) stops the write there. The register is\n"
-                   "read back afterwards and every written record compared.\n",
+    AddCliCommand({"goods write-all", "FILE.dbf|FILE.csv", "a goods exchange file's rows into the register",
+                   "Writes the rows of a goods exchange file (dBase, or CSV when the name ends in\n"
+                   ".csv) to the register in their order, as \"Записать все в ККМ\" does, keeping\n"
+                   "the register's sold quantities. The register must be off-line. Rows without\n"
+                   "a code are skipped; rows past the model's goods capacity are not written and\n"
+                   "end with status 1. Every row is checked first: a row the register cannot\n"
+                   "take (a price with a fraction of a kopeck, a barcode that is not digits, a\n"
+                   "code outside 1..999999) means nothing is written. The register is read back\n"
+                   "afterwards and every written record compared.\n",
                    true, 1, 1, WriteAll});
 }

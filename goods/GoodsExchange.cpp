@@ -3,6 +3,7 @@
 #include "app/Dialog.h"
 #include "app/TransferState.h"
 #include "app/U_filedirwork.h"
+#include "goods/GoodsCsv.h"
 #include "goods/GoodsTransfer.h"
 #include "kkm/RegisterSession.h"
 #include "profiles/DbfTable.h"
@@ -88,11 +89,11 @@ TGoodsFileResult ExportGoods(TMemTable& goods, const std::string& path, std::str
     goods.First();  // a row being edited is posted first
     const char separator = RegionalDecimalSeparator();
     const auto pairs = PairFields(file, goods);
-    const int rows = goods.RecordCount();
+    const int rows = goods.TotalRowCount();
     for (int r = 0; r < rows; ++r) {
         bool ok = file.Append();
         for (const auto& p : pairs) {
-            const TFieldValue v = goods.VisibleValue(r, p.Goods);
+            const TFieldValue v = goods.TableValue(r, p.Goods);
             if (!ok || v.IsNull()) continue;  // a new record is all blanks
             switch (p.Def->Kind) {
             case 'N': ok = file.SetInteger(p.File, v.AsInt64()); break;
@@ -115,7 +116,32 @@ TGoodsFileResult ExportGoods(TMemTable& goods, const std::string& path, std::str
 
 // ------------------------------------------------------------------ import
 
-TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limit, std::string& error) {
+bool StageGoodsValue(const TMemTable& goods, int field, const TFieldValue& value, std::vector<TFieldValue>& row,
+                     std::string& why) {
+    const TFieldDef& target = goods.Field(field);
+    auto converted = value.ConvertTo(target.Type, target.Size);
+    if (!converted) {
+        why = "не подходит для поля " + target.Name;
+        return false;
+    }
+    row[static_cast<std::size_t>(field)] = std::move(*converted);
+    return true;
+}
+
+void PutGoodsRows(TMemTable& goods, const TGoodsRows& rows) {
+    goods.DisableControls();  // one reset for the grid instead of a notice per row
+    goods.EmptyTable();
+    for (const auto& row : rows.Rows) {
+        goods.Append();
+        for (int f = 0; f < goods.FieldCount() && f < static_cast<int>(row.size()); ++f)
+            if (!row[static_cast<std::size_t>(f)].IsNull()) goods.SetValue(goods.Field(f).Name, row[static_cast<std::size_t>(f)]);
+        goods.Post();
+    }
+    goods.First();
+    goods.EnableControls();
+}
+
+TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limit, std::string& error, int* leftOut) {
     TDbfTable file;
     if (!file.OpenExisting(path, true) || !file.HasFields(GoodsFileFields())) {
         error = file.LastError();
@@ -124,59 +150,63 @@ TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limi
     const auto pairs = PairFields(file, goods);
 
     // Everything is read and checked before the table changes.
-    std::vector<std::vector<TFieldValue>> rows;
-    const auto badValue = [&](const TFieldPair& p, const std::string& shown, const std::string& why) {
-        error = "Запись " + std::to_string(file.RecNo()) + " файла " + path + ": поле " + p.Def->Name + " \"" + shown +
-                "\" " + why;
-        return TGoodsFileResult::BadValue;
-    };
+    TGoodsRows staged;
     bool ok = file.First();
-    while (ok && !file.Eof() && static_cast<long long>(rows.size()) < limit) {
+    for (; ok && !file.Eof(); ok = file.Next()) {
+        if (static_cast<long long>(staged.Rows.size()) >= limit) {
+            ++staged.LeftOut;  // counted, not read
+            continue;
+        }
         std::vector<TFieldValue> row(static_cast<std::size_t>(goods.FieldCount()));
         for (const auto& p : pairs) {
             if (file.IsNull(p.File)) continue;
-            const TFieldDef& target = goods.Field(p.Goods);
             TFieldValue v;
+            std::string why;
             switch (p.Def->Kind) {
             case 'N': v = TFieldValue(static_cast<std::int64_t>(file.GetInteger(p.File).value_or(0))); break;
             case 'L': v = TFieldValue(file.GetBool(p.File).value_or(false)); break;
             default: {
                 const std::string text = file.GetText(p.File);
-                if (IsNumberText(*p.Def)) {
-                    auto number = GoodsNumberFromText(text);
-                    if (!number) return badValue(p, text, "не число");
-                    v = TFieldValue(*number);
-                } else {
-                    v = TFieldValue(text);
-                }
+                v = TFieldValue(text);
+                if (!IsNumberText(*p.Def)) break;
+                if (auto number = GoodsNumberFromText(text)) v = TFieldValue(*number);
+                else why = "не число";
             }
             }
-            auto converted = v.ConvertTo(target.Type, target.Size);
-            if (!converted) return badValue(p, v.AsString(), "не подходит для поля " + target.Name);
-            row[static_cast<std::size_t>(p.Goods)] = std::move(*converted);
+            if (!why.empty() || !StageGoodsValue(goods, p.Goods, v, row, why)) {
+                error = "Запись " + std::to_string(file.RecNo()) + " файла " + path + ": поле " + p.Def->Name + " \"" +
+                        v.AsString() + "\" " + why;
+                return TGoodsFileResult::BadValue;
+            }
         }
-        rows.push_back(std::move(row));
-        ok = file.Next();
+        staged.Rows.push_back(std::move(row));
     }
-    if (!ok) {
+    // Damage past the rows taken only shortens the count of those left out.
+    if (!ok && static_cast<long long>(staged.Rows.size()) < limit) {
         error = file.LastError();
         return TGoodsFileResult::OpenFailed;
     }
     file.Close();
-
-    goods.DisableControls();  // one reset for the grid instead of a notice per row
-    goods.EmptyTable();
-    for (const auto& row : rows) {
-        goods.Append();
-        for (const auto& p : pairs) {
-            const auto& v = row[static_cast<std::size_t>(p.Goods)];
-            if (!v.IsNull()) goods.SetValue(goods.Field(p.Goods).Name, v);
-        }
-        goods.Post();
-    }
-    goods.First();
-    goods.EnableControls();
+    PutGoodsRows(goods, staged);
+    if (leftOut) *leftOut = staged.LeftOut;
     return TGoodsFileResult::Ok;
+}
+
+bool IsCsvFileName(std::string_view path) {
+    if (path.size() < 4) return false;
+    std::string ext(path.substr(path.size() - 4));
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == ".csv";
+}
+
+TGoodsFileResult ExportGoodsFile(TMemTable& goods, const std::string& path, std::string& error) {
+    return IsCsvFileName(path) ? ExportGoodsCsv(goods, path, error) : ExportGoods(goods, path, error);
+}
+
+TGoodsFileResult ImportGoodsFile(TMemTable& goods, const std::string& path, int limit, std::string& error,
+                                 int* leftOut) {
+    return IsCsvFileName(path) ? ImportGoodsCsv(goods, path, limit, error, leftOut)
+                               : ImportGoods(goods, path, limit, error, leftOut);
 }
 
 // --------------------------------------------------------- page operations
@@ -211,32 +241,67 @@ bool TGoodsExchange::Refused() {
     return goods_.Busy();
 }
 
+namespace {
+
+// What the two buttons report, by the kind of file.
+struct TExchangeTexts {
+    const char* Written;
+    const char* Read;
+    const char* CannotCreate;
+    const char* CannotOpen;
+};
+constexpr TExchangeTexts kDbfTexts{"Данные записаны в DBF файл", "Данные считаны из DBF файла",
+                                   "Не удалось создать DBF файл", "Не удалось открыть DBF файл"};
+constexpr TExchangeTexts kCsvTexts{"Данные записаны в CSV файл", "Данные считаны из CSV файла",
+                                   "Не удалось создать CSV файл", "Не удалось открыть CSV файл"};
+
+const TExchangeTexts& TextsFor(const std::string& path) { return IsCsvFileName(path) ? kCsvTexts : kDbfTexts; }
+
+}  // namespace
+
 bool TGoodsExchange::bSaveTOBAPtoDBFClick(const std::string& fileName) {
     if (Refused()) return false;
+    const std::string path = UseTable(fileName);
+    const TExchangeTexts& texts = TextsFor(path);
     std::string error;
-    if (ExportGoods(goods_.BD.mtTOBAP, UseTable(fileName), error) != TGoodsFileResult::Ok) {
+    if (ExportGoodsFile(goods_.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok) {
         Error(error, false, true, true);
-        Error("Не удалось создать DBF файл", true, true, true);
+        Error(texts.CannotCreate, true, true, true);
         return false;
     }
-    Mess("Данные записаны в DBF файл", false, true, true);
+    Mess(texts.Written, false, true, true);
     return true;
 }
 
 bool TGoodsExchange::bLoadTOBAPfromDBFClick(const std::string& fileName) {
     const int limit = ImportLimit();
     if (Refused()) return false;
+    const std::string path = UseTable(fileName);
+    const TExchangeTexts& texts = TextsFor(path);
     std::string error;
-    switch (ImportGoods(goods_.BD.mtTOBAP, UseTable(fileName), limit, error)) {
+    int leftOut = 0;
+    switch (ImportGoodsFile(goods_.BD.mtTOBAP, path, limit, error, &leftOut)) {
     case TGoodsFileResult::Ok:
-        Mess("Данные считаны из DBF файла", false, true, true);
+        Mess(texts.Read, false, true, true);
+        if (leftOut > 0)
+            Warning("Не считано строк сверх " +
+                        std::string(goods_.Session.Info() ? "ёмкости модели" : "предела без подключённой ККМ") +
+                        " (" + std::to_string(limit) + "): " + std::to_string(leftOut),
+                    false, true, true);
         return true;
     case TGoodsFileResult::BadValue:
         Error(error + "; товары не изменены", true, true, true);
         return false;
     default:
-        Error(error, false, true, true);
-        Error("Не удалось открыть DBF файл", true, true, true);
+        // A CSV file is refused for what the operator can mend (a missing
+        // field), so the box says why; a dBase file that cannot be opened is
+        // mostly not a goods file at all.
+        if (IsCsvFileName(path)) {
+            Error(std::string(texts.CannotOpen) + " " + path + ": " + error, true, true, true);
+        } else {
+            Error(error, false, true, true);
+            Error(texts.CannotOpen, true, true, true);
+        }
         return false;
     }
 }

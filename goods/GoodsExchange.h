@@ -1,5 +1,6 @@
 // The goods exchange file: the goods table mtTOBAP saved to and loaded from a
-// dBase IV table with ten fields, for other software to read and write.
+// dBase IV table with ten fields, for other software to read and write, or
+// a CSV file of the same fields (goods/GoodsCsv.h), chosen by the extension.
 //
 // Prices and sold quantities travel as text written with the decimal
 // separator of the computer's regional settings (12.5 is "12,5" under a
@@ -50,18 +51,41 @@ enum class TGoodsFileResult {
     BadValue,      // import: a value that the goods table cannot take; the table stays as it was
 };
 
-// Writes every row of the table (a pending edit is posted first) to a new
-// file that replaces path only when all of it was written.
+// Rows read from an exchange file and checked, one value per goods-table
+// field, not yet in the table.
+struct TGoodsRows {
+    std::vector<std::vector<TFieldValue>> Rows;
+    int LeftOut = 0;  // records past the limit, not taken
+};
+// A value read from a file converted for goods-table field `field` into row;
+// false, with why, when the field cannot take it.
+bool StageGoodsValue(const TMemTable& goods, int field, const TFieldValue& value, std::vector<TFieldValue>& row,
+                     std::string& why);
+// Replaces every row of the table with the staged rows.
+void PutGoodsRows(TMemTable& goods, const TGoodsRows& rows);
+
+// Writes every row of the table, whatever a search shows (a pending edit is
+// posted first), to a new file that replaces path only when all of it was
+// written.
 TGoodsFileResult ExportGoods(TMemTable& goods, const std::string& path, std::string& error);
 // Replaces the table's rows with the file's first limit records. Fields are
 // found by name and kind, further fields ignored. On any failure the table
 // keeps what it held and error says why (naming the record and field for a
-// bad value).
-TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limit, std::string& error);
+// bad value). leftOut, when given, gets the number of records past the limit.
+TGoodsFileResult ImportGoods(TMemTable& goods, const std::string& path, int limit, std::string& error,
+                             int* leftOut = nullptr);
+
+// A name ending in ".csv", in any letter case; every other name is a dBase file.
+bool IsCsvFileName(std::string_view path);
+// ExportGoods or ExportGoodsCsv, ImportGoods or ImportGoodsCsv by the name.
+TGoodsFileResult ExportGoodsFile(TMemTable& goods, const std::string& path, std::string& error);
+TGoodsFileResult ImportGoodsFile(TMemTable& goods, const std::string& path, int limit, std::string& error,
+                                 int* leftOut = nullptr);
 
 // The two buttons of the goods page ("Записать в DBF", "Считать из DBF")
 // with their messages and the transfer rule: pressed while a transfer runs,
-// they only ask it to stop.
+// they only ask it to stop. They act on a CSV file when the name ends in
+// ".csv".
 class TGoodsExchange {
 public:
     explicit TGoodsExchange(TGoodsTransfer& goods);

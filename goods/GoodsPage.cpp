@@ -3,6 +3,7 @@
 #include "app/QtText.h"
 #include "app/ProgressWait.h"
 #include "goods/GoodsExchange.h"
+#include "goods/GoodsSearch.h"
 #include "goods/GoodsTransfer.h"
 #include "settings/MemTableModelQt.h"
 #include "settings/Unitbd.h"
@@ -14,10 +15,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,6 +36,15 @@ QPushButton* Button(const char* name, const char* caption, QWidget* parent, bool
         b->setFont(f);
     }
     return b;
+}
+
+// A borderless panel that lays its widgets out in one row.
+std::pair<QWidget*, QHBoxLayout*> RowPanel(const char* name, QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    return {panel, row};
 }
 
 TGridColumn Column(const char* field, int width, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
@@ -92,6 +104,7 @@ TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& trans
     ProgressBar->hide();
     box->addWidget(ProgressBar);
     BuildGrid();
+    box->addWidget(BuildSearchRow());
     box->addWidget(DBGridEhTOBAP, 1);
 
     TGoodsView& view = goods_->View;
@@ -149,6 +162,7 @@ QWidget* TGoodsPage::BuildButtons() {
     connect(bSaveTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveTOBAPClick(); });
     connect(bSaveOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveOneTOBAPClick(); });
     connect(bAddTOBAP, &QPushButton::clicked, this, [this] {
+        if (!goods_->Busy()) ClearSearch();
         if (goods_->bAddTOBAPClick()) DBGridEhTOBAP->setFocus();
     });
     connect(bDelTOBAP, &QPushButton::clicked, this, [this] { goods_->bDelTOBAPClick(); });
@@ -157,10 +171,7 @@ QWidget* TGoodsPage::BuildButtons() {
 }
 
 QWidget* TGoodsPage::BuildFileRow() {
-    auto* panel = new QWidget(this);
-    panel->setObjectName("pnlGoodsFile");
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto [panel, row] = RowPanel("pnlGoodsFile", this);
     eBdFile = new QLineEdit(panel);
     eBdFile->setObjectName("eBdFile");
     bPathDBF = Button("bPathDBF", "...", panel);
@@ -178,6 +189,48 @@ QWidget* TGoodsPage::BuildFileRow() {
     connect(bSaveTOBAPtoDBF, &QPushButton::clicked, this,
             [this] { exchange_->bSaveTOBAPtoDBFClick(S(eBdFile->text())); });
     return panel;
+}
+
+QWidget* TGoodsPage::BuildSearchRow() {
+    auto [panel, row] = RowPanel("pnlGoodsSearch", this);
+    eSearch = new QLineEdit(panel);
+    eSearch->setObjectName("eSearch");
+    eSearch->setPlaceholderText("Поиск по коду, наименованию, штрих-коду");
+    eSearch->setClearButtonEnabled(true);
+    eSearch->setToolTip(
+        "Показывает только строки, в коде, наименовании или штрих-коде которых есть этот текст "
+        "(без учёта регистра, ё = е); Esc очищает.\n"
+        "Правка и «Записать текущий» работают с показанными строками; «Записать все в ККМ» "
+        "и «Записать в DBF» (также в CSV) берут все строки таблицы.");
+    lSearchCount = new QLabel(panel);
+    lSearchCount->setObjectName("lSearchCount");
+    row->addWidget(eSearch, 1);
+    row->addWidget(lSearchCount);
+    connect(eSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
+        SetGoodsSearch(bd_.mtTOBAP, S(text));
+        ShowSearchCount();
+    });
+    eSearch->installEventFilter(this);
+    // The count follows every change of the rows, once the window is idle
+    // again: a read-all adds its rows one by one.
+    countLater_ = new QTimer(this);
+    countLater_->setSingleShot(true);
+    countLater_->setInterval(0);
+    connect(countLater_, &QTimer::timeout, this, &TGoodsPage::ShowSearchCount);
+    connect(model_, &QAbstractItemModel::modelReset, countLater_, qOverload<>(&QTimer::start));
+    connect(model_, &QAbstractItemModel::rowsInserted, countLater_, qOverload<>(&QTimer::start));
+    connect(model_, &QAbstractItemModel::rowsRemoved, countLater_, qOverload<>(&QTimer::start));
+    ShowSearchCount();
+    return panel;
+}
+
+void TGoodsPage::ShowSearchCount() {
+    const TMemTable& t = bd_.mtTOBAP;
+    lSearchCount->setText(QString("показано %1 из %2").arg(t.RecordCount()).arg(t.TotalRowCount()));
+}
+
+void TGoodsPage::ClearSearch() {
+    if (!eSearch->text().isEmpty()) eSearch->clear();
 }
 
 void TGoodsPage::BuildGrid() {
@@ -220,16 +273,23 @@ void TGoodsPage::SyncTableToGrid() {
 // The grid inserts a row with Insert and appends one with the down arrow on
 // the last row; it never deletes rows.
 bool TGoodsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == eSearch && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        eSearch->clear();
+        return true;
+    }
     if (watched == DBGridEhTOBAP && event->type() == QEvent::KeyPress && !goods_->Busy()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         TMemTable& t = bd_.mtTOBAP;
         SyncTableToGrid();
         if (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) {
+            ClearSearch();
             t.Insert();
             return true;
         }
         if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
             (t.IsEmpty() || t.CurrentRow() == t.RecordCount() - 1) && t.State() != TDataSetState::Insert) {
+            ClearSearch();
             t.Append();
             return true;
         }
@@ -241,6 +301,7 @@ void TGoodsPage::SetBusy(bool busy) {
     // The operation moves the table's cursor itself; the grid and the row
     // buttons wait. The transfer buttons stay usable: they stop it.
     DBGridEhTOBAP->setEnabled(!busy);
+    eSearch->setEnabled(!busy);
     bAddTOBAP->setEnabled(!busy);
     bDelTOBAP->setEnabled(!busy);
 }
@@ -250,7 +311,8 @@ void TGoodsPage::bPathDBFClick() {
     dialog.setObjectName("OpenDialog");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // a new name is taken too
-    dialog.setNameFilter("DBF (*.dbf)");
+    dialog.setNameFilters({"DBF (*.dbf)", "CSV (*.csv)"});
+    if (IsCsvFileName(S(eBdFile->text()))) dialog.selectNameFilter("CSV (*.csv)");
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     const QFileInfo current(Q(exchange_->TablePath(S(eBdFile->text()))));
     dialog.setDirectory(current.absolutePath());

@@ -7,8 +7,10 @@
 #include <memory>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 class QPushButton;
 class QTableView;
 class TBD;
@@ -38,13 +40,20 @@ public:
     QPushButton* bLoadTOBAPfromDBF = nullptr;
     QPushButton* bSaveTOBAPtoDBF = nullptr;
     QProgressBar* ProgressBar = nullptr;
+    // The search above the grid: rows whose code, name or barcode contain
+    // the text (case ignored, ё = е); Esc clears it. Edits and "Записать
+    // текущий" act on the shown rows, "Записать все в ККМ" and the exchange
+    // file on every row. lSearchCount says "показано N из M".
+    QLineEdit* eSearch = nullptr;
+    QLabel* lSearchCount = nullptr;
     QTableView* DBGridEhTOBAP = nullptr;
 
     TGoodsTransfer& Goods() const { return *goods_; }
     TGoodsExchange& Exchange() const { return *exchange_; }
 
-    // "...": a file dialog (filter "DBF|*.dbf") that also takes a new name;
-    // the chosen file's full path replaces the text of eBdFile.
+    // "...": a file dialog (filters "DBF (*.dbf)" and "CSV (*.csv)") that
+    // also takes a new name; the chosen file's full path replaces the text of
+    // eBdFile.
     void bPathDBFClick();
 
 protected:
@@ -53,6 +62,11 @@ protected:
 private:
     QWidget* BuildButtons();
     QWidget* BuildFileRow();
+    QWidget* BuildSearchRow();
+    void ShowSearchCount();
+    // Shows every row again, the current row kept (before a row is added,
+    // so that the new row stays in sight).
+    void ClearSearch();
     void BuildGrid();
     void SetBusy(bool busy);
     // Moves the table's cursor to the grid's current row.
@@ -62,4 +76,5 @@ private:
     std::unique_ptr<TGoodsTransfer> goods_;
     std::unique_ptr<TGoodsExchange> exchange_;
     TMemTableModelQt* model_ = nullptr;
+    QTimer* countLater_ = nullptr;  // one count for a burst of row changes
 };

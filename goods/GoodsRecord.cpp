@@ -1,5 +1,6 @@
 #include "goods/GoodsRecord.h"
 
+#include "app/TextCodec.h"
 #include "kkm/U_kkms.h"
 #include "settings/MemTable.h"
 
@@ -24,7 +25,7 @@ std::optional<std::int64_t> ViewNumber(const TNumberKKM& view) {
     return v;
 }
 
-std::uint8_t LowByte(TMemTable& t, const char* field) { return static_cast<std::uint8_t>(t.AsInteger(field) & 0xFF); }
+std::uint8_t LowByte(const TRecordRef& t, const char* field) { return static_cast<std::uint8_t>(t.AsInteger(field) & 0xFF); }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -63,7 +64,9 @@ std::optional<std::string> GoodsPriceDigits(const TFieldValue& price) {
     return digits;
 }
 
-void TOBAPToGoods(TMemTable& t, TKKMInfo& info) {
+void TOBAPToGoods(TMemTable& t, TKKMInfo& info) { TOBAPToGoods(t.CurrentRecord(), info); }
+
+void TOBAPToGoods(const TRecordRef& t, TKKMInfo& info) {
     std::uint8_t* g = info.Goods;
     std::memset(g, 0, KKMGoodsRecordSize);
     info.GoodsCode.FromStr(t.AsString("Code"));
@@ -81,7 +84,9 @@ void TOBAPToGoods(TMemTable& t, TKKMInfo& info) {
     g[kFlagsByte] = flags;
 }
 
-std::optional<std::string> GoodsRowProblem(TMemTable& t) {
+std::optional<std::string> GoodsRowProblem(TMemTable& t) { return GoodsRowProblem(t.CurrentRecord()); }
+
+std::optional<std::string> GoodsRowProblem(const TRecordRef& t) {
     const std::string code = t.AsString("Code");
     const std::string head = "Товар с кодом " + code + " не записан: поле ";
     const std::int64_t codeValue = t.Value("Code").AsInt64();
@@ -103,4 +108,20 @@ std::optional<std::string> GoodsRowProblem(TMemTable& t) {
             return head + "\"Штрих-код\" " + Quoted(barcode) + " должно содержать только цифры, не более 20";
     }
     return std::nullopt;
+}
+
+std::string GoodsNameLostChars(std::string_view name) {
+    std::string lost;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        const std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const std::string_view ch = name.substr(i, n);
+        i += n;
+        if (n == 1 && lead >= 0x20 && lead < 0x80) continue;  // the usual case, decided without converting
+        const std::string cp = Utf8ToCp1251(ch);
+        // A character outside the code page comes back as '?', which the register would show instead.
+        const bool kept = cp.size() == 1 && cp != "?" && IsPrintableChar(static_cast<std::uint8_t>(cp[0]));
+        if (!kept && lost.find(ch) == std::string::npos) lost += ch;
+    }
+    return lost;
 }

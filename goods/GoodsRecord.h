@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class TKKMInfo;
 class TMemTable;
+class TRecordRef;
 
 // Goods record types (byte 0).
 constexpr std::int32_t GoodsTypeNone = 0;
@@ -42,6 +44,8 @@ void TOBAPFromGoods(TMemTable& mtTOBAP, const TKKMInfo& info);
 // A field that cannot be carried (see GoodsRowProblem) is left zero, so call
 // GoodsRowProblem first.
 void TOBAPToGoods(TMemTable& mtTOBAP, TKKMInfo& info);
+// The same for any row of the table.
+void TOBAPToGoods(const TRecordRef& row, TKKMInfo& info);
 
 // Why the current row cannot be written to the register as it stands, as a
 // text naming the row's code and the field; nullopt when it can. Refused: a
@@ -49,6 +53,13 @@ void TOBAPToGoods(TMemTable& mtTOBAP, TKKMInfo& info);
 // kopecks or longer than 10 digits in kopecks, and for goods (type 170) a
 // barcode of anything but digits or longer than 20 digits.
 std::optional<std::string> GoodsRowProblem(TMemTable& mtTOBAP);
+std::optional<std::string> GoodsRowProblem(const TRecordRef& row);
+
+// The characters of a goods name that the register cannot keep (outside
+// Latin letters, digits, punctuation and Russian letters of code page 1251:
+// «», №, dashes, tabs...), each once, in the order they first appear; empty
+// when the whole name is kept.
+std::string GoodsNameLostChars(std::string_view name);
 
 // The price digits of the record (kopecks) for a price in roubles; nullopt
 // when the price cannot be carried.

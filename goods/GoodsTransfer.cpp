@@ -29,6 +29,7 @@ constexpr int kAnswerHead = 3;  // 01, command code, result code
 constexpr const char* kClearedFields[] = {"Name", "NG", "Price", "Section", "Vesovoy", "Shtrih", "isBlock", "Count"};
 
 bool HasCode(TMemTable& t) { return t.CurrentRow() >= 0 && !t.AsString("Code").empty(); }
+bool HasCode(const TRecordRef& row) { return row.Valid() && !row.IsNull("Code"); }
 
 }  // namespace
 
@@ -186,8 +187,6 @@ bool TGoodsTransfer::Write(bool all) {
         Call(View.HideWait);
         return false;
     }
-    Mess("Записываем товар...", false, true, true);
-    Transfer.Begin();
     TFinally cleanup{[this] {
         Call(View.SetCaption, TGoodsButton::SaveAll, std::string(CaptionSaveTOBAP));
         Call(View.ShowProgress, false);
@@ -196,72 +195,98 @@ bool TGoodsTransfer::Write(bool all) {
         Call(View.HideWait);
     }};
     info.SaveGoodsCount = SaveCount;
-
     TMemTable& t = BD.mtTOBAP;
-    if (all) t.First();
+    // Taken before the post: a row edited out of a search leaves the view.
+    const int current = t.TableRowOf(t.CurrentRow());
     t.Post();  // a pending row is written as edited
+    const int limit = info.GetMaxCountGoods();
+
+    // The table rows to send, by position in the whole table (whatever a
+    // search shows): every row with a code, or the current row.
+    std::vector<int> rows;
+    if (all) {
+        NotWrittenPastCapacity = 0;
+        for (int r = 0; r < t.TotalRowCount(); ++r) {
+            if (!HasCode(t.TableRecord(r))) continue;
+            if (r < limit) rows.push_back(r);
+            else ++NotWrittenPastCapacity;
+        }
+    } else {
+        const int r = current;
+        if (r >= limit) {
+            Warning("Товар не записан: строка " + std::to_string(r + 1) + " за пределами ёмкости модели (" +
+                        std::to_string(limit) + ")",
+                    false, true, true);
+            return false;
+        }
+        if (!HasCode(t.TableRecord(r))) {
+            Warning("Товар не записан: у строки нет кода", false, true, true);
+            return false;
+        }
+        rows.push_back(r);
+    }
+    if (!CheckRows(rows)) return false;
+
+    Mess("Записываем товар...", false, true, true);
+    Transfer.Begin();
     ShowBusy(true);
     Call(View.SetCaption, TGoodsButton::SaveAll, std::string(CaptionStopTransfer));
     Call(View.ShowProgress, true);
-    Call(View.SetProgressMax, t.RecordCount());
-    const int limit = info.GetMaxCountGoods();
-    if (all) NotWrittenPastCapacity = 0;
-
-    bool sentOne = false;
-    bool pastCapacity = false;
-    while (t.CurrentRow() >= 0 && !(all && t.Eof())) {
-        const int rowNo = t.RecNo();
-        if (rowNo > limit) {
-            pastCapacity = true;
-            if (all)
-                for (; !t.Eof(); t.Next()) NotWrittenPastCapacity += HasCode(t) ? 1 : 0;
-            break;
-        }
+    Call(View.SetProgressMax, t.TotalRowCount());
+    for (int r : rows) {
         Call(View.ShowWait, GoodsWaitMs);
-        if (HasCode(t)) {
-            Transfer.TransferPos = rowNo;
-            if (auto problem = GoodsRowProblem(t)) {
-                Error(*problem, true, true, true);
-                return false;
-            }
-            ::TOBAPToGoods(t, info);
-            Call(View.SetProgressPos, Transfer.TransferPos);
-            if (Transfer.StopRequested || ApplicationTerminating()) break;
-            if (!Session.Protocol.SetTOBAP()) {
-                Error("Сбой при записи товара", true, true, true);
-                return false;
-            }
-            sentOne = true;
+        Transfer.TransferPos = r + 1;
+        ::TOBAPToGoods(t.TableRecord(r), info);
+        Call(View.SetProgressPos, Transfer.TransferPos);
+        if (Transfer.StopRequested || ApplicationTerminating()) break;
+        if (!Session.Protocol.SetTOBAP()) {
+            Error("Сбой при записи товара", true, true, true);
+            return false;
         }
-        if (!all) break;
-        t.Next();
     }
 
     if (Transfer.StopRequested) {
         Warning("Товар частично записан", false, true, true);
         return false;
     }
-    if (all) {
-        Mess("Товар записан", false, true, true);
-        if (NotWrittenPastCapacity > 0) {
-            Warning("Не записано товаров сверх ёмкости модели (" + std::to_string(limit) +
-                        "): " + std::to_string(NotWrittenPastCapacity),
-                    false, true, true);
-            return false;
-        }
-        return true;
-    }
-    if (sentOne) {
+    if (!all) {
         Mess("1 товар записан", false, true, true);
         return true;
     }
-    if (pastCapacity)
-        Warning("Товар не записан: строка " + std::to_string(t.RecNo()) + " за пределами ёмкости модели (" +
-                    std::to_string(limit) + ")",
+    Mess("Товар записан", false, true, true);
+    if (NotWrittenPastCapacity > 0) {
+        Warning("Не записано товаров сверх ёмкости модели (" + std::to_string(limit) +
+                    "): " + std::to_string(NotWrittenPastCapacity),
                 false, true, true);
-    else
-        Warning("Товар не записан: у строки нет кода", false, true, true);
-    return false;
+        return false;
+    }
+    return true;
+}
+
+bool TGoodsTransfer::CheckRows(const std::vector<int>& rows) {
+    TMemTable& t = BD.mtTOBAP;
+    // Every row is checked before anything is sent: a goods table half
+    // written to the register is worse than none.
+    std::string first;
+    int bad = 0;
+    for (int r : rows)
+        if (auto problem = GoodsRowProblem(t.TableRecord(r)))
+            if (bad++ == 0) first = *problem;
+    if (bad > 0) {
+        if (bad > 1) first += "; строк с ошибками всего: " + std::to_string(bad);
+        Error(first + ". В ККМ ничего не записано", true, true, true);
+        return false;
+    }
+    // Name characters the register cannot keep are dropped; the write goes on.
+    for (int r : rows) {
+        const TRecordRef row = t.TableRecord(r);
+        const std::string lost = GoodsNameLostChars(row.AsString("Name"));
+        if (!lost.empty())
+            Warning("Товар с кодом " + row.AsString("Code") + ": знаки " + lost +
+                        " в наименовании ККМ не хранит, они будут опущены",
+                    false, true, true);
+    }
+    return true;
 }
 
 // ------------------------------------------------------------- add and clear

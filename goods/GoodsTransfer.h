@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TBD;
 class TMemTable;
@@ -60,7 +61,9 @@ public:
     // During a read all: the highest goods code added so far.
     std::int32_t LastTOBAPCode = 0;
     // Rows of the last write all not sent because they lie past the model's
-    // goods capacity (rows without a code are not counted).
+    // goods capacity (rows without a code are not counted). A write all
+    // takes every row of the table, whatever a search shows, and checks them
+    // all before it sends the first.
     int NotWrittenPastCapacity = 0;
 
     // Something is talking to the register (a transfer or a single read).
@@ -87,6 +90,9 @@ public:
 
 private:
     bool Write(bool all);
+    // Checks the table rows before a write: a bad row stops it with an error
+    // box; name characters the register drops get a warning line each.
+    bool CheckRows(const std::vector<int>& rows);
     void ShowBusy(bool busy);
     bool readingOne_ = false;
 };

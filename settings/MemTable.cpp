@@ -229,8 +229,10 @@ bool TMemTable::NewRow(bool atEnd) {
     if (!atEnd && m_cur >= 0) {
         vi = m_cur;
         TRow* before = m_visible[static_cast<std::size_t>(m_cur)];
-        pos = m_filtered ? std::find_if(m_rows.begin(), m_rows.end(), [before](const auto& p) { return p.get() == before; })
-                         : m_rows.begin() + m_cur;
+        // Visible and table positions differ once any filter hides rows.
+        pos = m_filtered || m_rowFilter
+                  ? std::find_if(m_rows.begin(), m_rows.end(), [before](const auto& p) { return p.get() == before; })
+                  : m_rows.begin() + m_cur;
     }
     Notify([vi](IMemTableObserver& o) { o.BeginInsertRow(vi); });
     m_rows.insert(pos, std::move(row));
@@ -267,9 +269,11 @@ bool TMemTable::Post() {
     });
     if (AfterPost) AfterPost(*this);
 
-    // A row whose key no longer passes the filter leaves the view now.
-    if (m_filtered && Active() && !Matches(*posted)) {
-        auto it = std::find(m_visible.begin(), m_visible.end(), posted);
+    // A row that no longer passes the filters leaves the view now.
+    if (Active() && !Matches(*posted)) {
+        auto it = m_cur >= 0 && m_visible[static_cast<std::size_t>(m_cur)] == posted
+                      ? m_visible.begin() + m_cur
+                      : std::find(m_visible.begin(), m_visible.end(), posted);
         if (it != m_visible.end()) {
             int vi = static_cast<int>(it - m_visible.begin());
             Notify([vi](IMemTableObserver& o) { o.BeginRemoveRow(vi); });
@@ -409,18 +413,27 @@ TRecordRef TMemTable::CurrentRecord() {
 // -------------------------------------------------------------------- filter
 
 bool TMemTable::Matches(const TRow& r) const {
+    if (m_rowFilter && !m_rowFilter(r)) return false;
     if (!m_filtered || m_filterIndex < 0) return true;
     return r.Values[static_cast<std::size_t>(m_filterIndex)].AsString() == m_filterValue;
 }
 
-void TMemTable::RebuildVisible() {
+void TMemTable::RebuildVisible(const TRow* keep, bool narrow) {
     Notify([](IMemTableObserver& o) { o.BeginReset(); });
+    std::vector<TRow*> candidates;
+    if (narrow) candidates.swap(m_visible);
+    else
+        for (const auto& r : m_rows) candidates.push_back(r.get());
     m_visible.clear();
-    m_visible.reserve(m_rows.size());
-    for (const auto& r : m_rows)
-        if (Matches(*r)) m_visible.push_back(r.get());
-    m_cur = m_visible.empty() ? -1 : 0;
-    m_bof = true;
+    m_visible.reserve(candidates.size());
+    m_cur = -1;
+    for (TRow* r : candidates) {
+        if (!Matches(*r)) continue;
+        if (r == keep) m_cur = static_cast<int>(m_visible.size());
+        m_visible.push_back(r);
+    }
+    if (m_cur < 0) m_cur = m_visible.empty() ? -1 : 0;
+    m_bof = m_cur <= 0;
     m_eof = m_visible.empty();
     Notify([](IMemTableObserver& o) { o.EndReset(); });
     Notify([this](IMemTableObserver& o) { o.CurrentChanged(m_cur); });
@@ -439,6 +452,32 @@ void TMemTable::SetFiltered(bool on) {
     if (Active()) CheckBrowseMode();
     m_filtered = on;
     if (Active()) RebuildVisible();
+}
+
+void TMemTable::SetRowFilter(TRowFilter filter, bool narrows) {
+    if (Active()) CheckBrowseMode();
+    m_rowFilter = std::move(filter);
+    if (Active()) RebuildVisible(m_cur >= 0 ? m_visible[static_cast<std::size_t>(m_cur)] : nullptr, narrows);
+}
+
+// ---------------------------------------------------------- table-row access
+
+TRecordRef TMemTable::TableRecord(int tableRow) {
+    if (tableRow < 0 || tableRow >= TotalRowCount()) return {};
+    return TRecordRef{this, m_rows[static_cast<std::size_t>(tableRow)].get()};
+}
+
+TFieldValue TMemTable::TableValue(int tableRow, int field) {
+    if (tableRow < 0 || tableRow >= TotalRowCount() || field < 0 || field >= FieldCount()) return {};
+    return ReadField(*m_rows[static_cast<std::size_t>(tableRow)], field);
+}
+
+int TMemTable::TableRowOf(int visibleRow) const {
+    if (visibleRow < 0 || visibleRow >= RecordCount()) return -1;
+    const TRow* row = m_visible[static_cast<std::size_t>(visibleRow)];
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].get() == row) return static_cast<int>(i);
+    return -1;
 }
 
 // ------------------------------------------------------- visible-row access

@@ -4,8 +4,10 @@
 //
 // Rows stay in the order they were appended (Insert puts a row before the
 // current one); nothing sorts them. A filter on one text field (field/value
-// pair, exact match) decides which rows are visible; the cursor, the row
-// counts and the visible-row access all work on the visible rows only.
+// pair, exact match) and a row filter (any test of a row, such as a search)
+// decide which rows are visible; the cursor, the row counts and the
+// visible-row access all work on the visible rows only. The table-row access
+// reaches every row whatever is visible.
 // Visible row indices are 0-based; RecNo() is the classic 1-based position.
 //
 // Appending and reading visible rows are O(1); switching the filter and
@@ -167,6 +169,21 @@ public:
     bool Filtered() const { return m_filtered; }
     const std::string& FilterField() const { return m_filterField; }
     const std::string& FilterValue() const { return m_filterValue; }
+    // A test every visible row passes as well (empty: none). Setting it ends
+    // a pending edit and rebuilds the visible rows; the cursor stays on its
+    // row when that row is still visible, else goes to the first.
+    // narrows: the new test passes only rows the current one passes (a
+    // search for a longer text), so only the visible rows are tested again.
+    using TRowFilter = std::function<bool(const TRow&)>;
+    void SetRowFilter(TRowFilter filter, bool narrows = false);
+    bool RowFiltered() const { return static_cast<bool>(m_rowFilter); }
+    const TRowFilter& RowFilter() const { return m_rowFilter; }
+
+    // --- every row of the table, in table order, whatever is visible ---
+    TRecordRef TableRecord(int tableRow);
+    TFieldValue TableValue(int tableRow, int field);
+    // The table row of a visible row; -1 when there is no such row.
+    int TableRowOf(int visibleRow) const;
 
     // --- visible-row access for grids (the cursor does not move) ---
     TFieldValue VisibleValue(int row, int field);
@@ -211,7 +228,9 @@ private:
     bool RequireActive(const char* what);
     void CheckBrowseMode();
     bool NewRow(bool atEnd);
-    void RebuildVisible();
+    // Puts the cursor on keep when it is visible, else on the first row.
+    // narrow: only the rows visible now are tested.
+    void RebuildVisible(const TRow* keep = nullptr, bool narrow = false);
     bool Matches(const TRow& r) const;
     TFieldValue ReadField(TRow& r, int field);
     void Calculate(TRow& r);
@@ -240,6 +259,7 @@ private:
     std::string m_filterField;
     int m_filterIndex = -1;
     std::string m_filterValue;
+    TRowFilter m_rowFilter;
     int m_disabled = 0;
     std::vector<IMemTableObserver*> m_observers;
 };

@@ -2,6 +2,7 @@
 // the file's bytes and against files written by other software.
 #include "goods/GoodsExchange.h"
 
+#include "goods/GoodsCsv.h"
 #include "goods/GoodsTransfer.h"
 #include "kkm/RegisterSession.h"
 #include "app/TransferState.h"
@@ -48,6 +49,21 @@ struct GoodsExchange : ::testing::Test {
         t.SetValue("isBlock", true);
         t.SetValue("Count", count);
         t.Post();
+    }
+    // The two rows of the files other software wrote: a blocked goods item
+    // sold 1.5, then a service with a blank quantity.
+    void ExpectTwoRows(const std::string& name, double price, const std::string& shtrih, const std::string& service) {
+        ASSERT_EQ(t.RecordCount(), 2);
+        t.First();
+        EXPECT_EQ(t.AsString("Name"), name);
+        EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(price));
+        EXPECT_EQ(t.AsString("Shtrih"), shtrih);
+        EXPECT_TRUE(t.AsBoolean("isBlock"));
+        EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromDouble(1.5));
+        t.Next();
+        EXPECT_EQ(t.AsString("Name"), service);
+        EXPECT_EQ(t.AsInteger("Type"), 165);
+        EXPECT_TRUE(t.IsNull("Count"));
     }
     std::vector<int> Codes() {
         std::vector<int> out;
@@ -215,6 +231,7 @@ TEST_F(GoodsExchange, ImportTakesAtMostTheLimit) {
     EXPECT_EQ(t.RecordCount(), 2000);
     EXPECT_EQ(Codes().back(), 2000);
     EXPECT_TRUE(log.Has("Данные считаны из DBF файла"));
+    EXPECT_TRUE(log.Has("Не считано строк сверх предела без подключённой ККМ (2000): 100"));
 
     // A register whose model file gives no capacity holds 100.
     session.KKM.Info = std::make_shared<TKKMInfo>();
@@ -390,18 +407,8 @@ t.close()
     for (const char* name : {"g1251.dbf", "g866.dbf"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick(name));
-        ASSERT_EQ(t.RecordCount(), 2);
-        t.First();
-        EXPECT_EQ(t.AsInteger("Code"), 1);
-        EXPECT_EQ(t.AsString("Name"), "Хлеб \"Бородинский\"");
-        EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(45.9));
-        EXPECT_EQ(t.AsString("Shtrih"), "4607001234560");
-        EXPECT_TRUE(t.AsBoolean("isBlock"));
-        EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromDouble(1.5));
-        t.Next();
-        EXPECT_EQ(t.AsString("Name"), "Доставка");
-        EXPECT_EQ(t.AsInteger("Type"), 165);
-        EXPECT_TRUE(t.IsNull("Count"));
+        ExpectTwoRows("Хлеб \"Бородинский\"", 45.9, "4607001234560", "Доставка");
+        EXPECT_EQ(Codes(), (std::vector<int>{1, 2}));
     }
     ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("mixed.dbf"));
     ASSERT_EQ(t.RecordCount(), 1);
@@ -433,4 +440,125 @@ t.close()
               "cp1251 2\n"
               "12|170|Хлеб «Бородинский»|45,9|4600000000001|True|1,5\n"
               "13|170|Соль||4600000000001|True|\n");
+}
+
+// ---- CSV -------------------------------------------------------------------
+
+namespace {
+
+// The header and two rows of a shop's CSV: lower-case, reordered names and a
+// column of its own; cells holding the separator are quoted.
+std::string ShopCsv(char sep, const std::string& lineEnd = "\r\n") {
+    const std::vector<std::vector<std::string>> lines = {
+        {"Note", "name", "Code", "PRICE", "type", "ng", "Section", "vesovoy", "shtrih", "IsBlock", "count"},
+        {"x", "Сыр «Российский», кг", "12", "12,5", "170", "1", "2", "2", "4600000000001", "да", "1.5"},
+        {"", "Ёлка; ель", "13", "", "165", "", "", "", "", "", ""},
+    };
+    std::string out;
+    for (const auto& cells : lines) {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const bool quote = cells[i].find(sep) != std::string::npos;
+            out += (i ? std::string(1, sep) : "") + (quote ? "\"" + cells[i] + "\"" : cells[i]);
+        }
+        out += lineEnd;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(GoodsExchange, CsvFilesInEachEncodingAndSeparatorAreRead) {
+    for (const char sep : {';', ',', '\t'}) {
+        for (const std::string encoding : {"utf-8", "utf-8 bom", "cp1251"}) {
+            SCOPED_TRACE(std::string(1, sep) + " " + encoding);
+            const std::string text = ShopCsv(sep, sep == ',' ? "\n" : "\r\n");
+            const std::string bytes = encoding == "cp1251" ? Utf8ToCp1251(text)
+                                      : encoding == "utf-8" ? text : "\xEF\xBB\xBF" + text;
+            PutFileBytes(dir.File("shop.CSV"), bytes);
+            t.EmptyTable();
+            ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("shop.CSV"));
+            EXPECT_TRUE(log.Has("Данные считаны из CSV файла"));
+            ASSERT_EQ(Codes(), (std::vector<int>{12, 13}));
+            EXPECT_EQ(t.VisibleValue(0, t.FieldIndex("Vesovoy")).AsInteger(), 2);
+            ExpectTwoRows("Сыр «Российский», кг", 12.5, "4600000000001", "Ёлка; ель");
+            for (const char* blank : {"Price", "NG", "Section"}) EXPECT_TRUE(t.IsNull(blank)) << blank;
+            EXPECT_FALSE(t.AsBoolean("isBlock"));  // blank: as in a new row
+        }
+    }
+}
+
+TEST_F(GoodsExchange, CsvQuotingAndRefusedFilesThatLeaveTheTableAsItWas) {
+    // Quoted separators, doubled quotes and a line break; a record of line 2
+    // runs over two lines, so the bad price is on line 4; ISBLOCK in its forms.
+    const std::string header = "CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\r\n";
+    const std::string good = header +
+                             "1;170;\"Хлеб \"\"Дарницкий\"\";\r\nнарезка\";1;10;1;1;;T;\r\n"
+                             "2;170;\"a;b\";1;20;1;1;;НЕТ;\r\n"
+                             ";;;;;;;;;\r\n"  // nothing but separators: skipped
+                             "3;170;c;1;30;1;1;;False\r\n";  // a short line: COUNT blank
+    PutFileBytes(dir.File("good.csv"), good);
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("good.csv")) << log.Text();
+    ASSERT_EQ(Codes(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(t.VisibleValue(0, t.FieldIndex("Name")).AsString(), "Хлеб \"Дарницкий\";\r\nнарезка");
+    EXPECT_TRUE(t.VisibleValue(0, t.FieldIndex("isBlock")).AsBoolean());
+    EXPECT_EQ(t.VisibleValue(1, t.FieldIndex("Name")).AsString(), "a;b");
+    EXPECT_FALSE(t.VisibleValue(1, t.FieldIndex("isBlock")).AsBoolean());
+    EXPECT_TRUE(t.VisibleValue(2, t.FieldIndex("Count")).IsNull());
+
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {header.substr(0, header.size() - 8) + "\r\n1;170;a;1;10;1;1;;T\r\n",
+         "Не удалось открыть CSV файл " + dir.File("bad.csv") + ": в строке заголовка нет поля COUNT"},
+        {header + "4;170;\"a;1;10;1;1;;T;\r\n", "строка 2: кавычки не закрыты"},
+        {good.substr(0, good.find("2;170")) + "4;170;d;1;12,3,4;1;1;;T;\r\n",
+         "строка 4: поле PRICE \"12,3,4\" не число; товары не изменены"},
+        {header + "5;170;d;1;1;1;1;;может быть;\r\n", "строка 2: поле ISBLOCK \"может быть\" не логическое значение"},
+        {header + "5;170;d;1;1;1;x;;1;\r\n", "строка 2: поле VESOVOY \"x\" не целое число"},
+    };
+    for (const auto& [bytes, message] : refused) {
+        SCOPED_TRACE(message);
+        PutFileBytes(dir.File("bad.csv"), bytes);
+        EXPECT_FALSE(exchange.bLoadTOBAPfromDBFClick("bad.csv"));
+        EXPECT_TRUE(log.Has(message)) << log.Text();
+        EXPECT_EQ(Codes(), (std::vector<int>{1, 2, 3}));
+    }
+}
+
+TEST_F(GoodsExchange, CsvExportReadByPythonsCsvModuleAndBack) {
+    Row(12, "Хлеб «Бородинский»; \"нарезка\"", TCurrency::FromDouble(45.9), TCurrency::FromDouble(1.5));
+    Row(13, "Соль", TFieldValue{});
+    ASSERT_TRUE(exchange.bSaveTOBAPtoDBFClick("goods.csv"));
+    EXPECT_TRUE(log.Has("Данные записаны в CSV файл"));
+    const std::string bytes = FileBytes(dir.File("goods.csv"));
+    EXPECT_EQ(bytes.substr(0, 73), "\xEF\xBB\xBF" "CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\r\n12;170;\"");
+    EXPECT_NE(bytes.find(";4600000000001;1;\r\n"), std::string::npos);  // a blank COUNT
+
+    // Python reads it and writes it back with its own dialect: ',', every
+    // field quoted, '.' decimals, the columns reversed.
+    const std::string script = dir.File("round.py");
+    PutFileBytes(script, R"(import csv, sys
+with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
+    rows = list(csv.reader(f, delimiter=';'))
+print(len(rows), rows[1][2], rows[1][4], rows[2][4] == '')
+with open(sys.argv[2], 'w', newline='', encoding='utf-8') as f:
+    w = csv.writer(f, quoting=csv.QUOTE_ALL)
+    for r in rows:
+        w.writerow([c.replace(',', '.') if c[:1].isdigit() else c for c in reversed(r)])
+)");
+    FILE* p = ::popen(("PYTHONIOENCODING=utf-8 python3 " + script + " " + dir.File("goods.csv") + " " + dir.File("back.csv")).c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char out[512] = {};
+    const std::size_t n = std::fread(out, 1, sizeof out - 1, p);
+    ASSERT_EQ(::pclose(p), 0) << std::string(out, n);
+    EXPECT_EQ(std::string(out, n), "3 Хлеб «Бородинский»; \"нарезка\" 45,9 True\n");
+
+    t.EmptyTable();
+    ASSERT_TRUE(exchange.bLoadTOBAPfromDBFClick("back.csv"));
+    ASSERT_EQ(Codes(), (std::vector<int>{12, 13}));
+    t.First();
+    EXPECT_EQ(t.AsString("Name"), "Хлеб «Бородинский»; \"нарезка\"");
+    EXPECT_EQ(t.AsCurrency("Price"), TCurrency::FromDouble(45.9));
+    EXPECT_EQ(t.AsCurrency("Count"), TCurrency::FromDouble(1.5));
+    EXPECT_TRUE(t.AsBoolean("isBlock"));
+    t.Next();
+    EXPECT_TRUE(t.IsNull("Price"));
 }

@@ -5,6 +5,7 @@
 
 #include "app/TransferState.h"
 #include "goods/GoodsRecord.h"
+#include "goods/GoodsSearch.h"
 #include "kkm/RegisterSession.h"
 #include "link/LinkTestSupport.h"
 #include "settings/Unitbd.h"
@@ -131,6 +132,59 @@ TEST_F(GoodsTransfer, ARecordTheRegisterRefusesEndsTheWriteThere) {
     EXPECT_EQ(registerGoods.size(), 1u);
     EXPECT_TRUE(registerGoods.count(1));
     EXPECT_EQ(Sent(0x11), 2);
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, WriteAllChecksEveryRowFirstAndNamesTheCharactersTheRegisterDrops) {
+    OffLine({});
+    Row(1);
+    Row(2);
+    Row(3);
+    t.Edit();
+    t.SetValue("Price", TCurrency{12345});  // 1.2345: not whole kopecks
+    t.Post();
+    t.First();
+    t.Edit();
+    t.SetValue("Shtrih", "12a");
+    t.Post();
+    EXPECT_FALSE(goods.bSaveTOBAPClick());
+    EXPECT_TRUE(log.Has("Товар с кодом 1 не записан: поле \"Штрих-код\""));
+    EXPECT_TRUE(log.Has("; строк с ошибками всего: 2. В ККМ ничего не записано"));
+    EXPECT_FALSE(log.Has("Записываем товар..."));
+    EXPECT_EQ(Sent(0x11), 0);
+    ExpectIdle();
+
+    // Mended; a name with characters the register cannot keep gets one
+    // warning line and is written. A search shows one row, write all takes all.
+    t.First();
+    t.Edit();
+    t.SetValue("Shtrih", "");
+    t.SetValue("Name", "Сыр «Рос» №5 — кг «»");
+    t.Post();
+    t.Last();
+    t.Edit();
+    t.SetValue("Price", 2);
+    t.Post();
+    SetGoodsSearch(t, "Т2");
+    ASSERT_EQ(Codes(), (std::vector<int>{2}));
+    EXPECT_TRUE(goods.bSaveTOBAPClick());
+    EXPECT_EQ(log.Count("Товар с кодом 1: знаки «»№— в наименовании ККМ не хранит, они будут опущены"), 1);
+    EXPECT_EQ(log.Count(": знаки "), 1);
+    EXPECT_EQ(sim.State().Register.Goods.size(), 3u);
+    EXPECT_EQ(GoodsNameLostChars("Tab\there ☺ Ёё"), "\t☺");
+
+    // Under the search: a row edited out of it is still the one written
+    // current, and a row inserted goes before the current row of the table.
+    t.Edit();
+    t.SetValue("Name", "другое имя");
+    EXPECT_TRUE(goods.bSaveOneTOBAPClick());
+    EXPECT_EQ(sim.State().Register.Goods.at(2).Name, "другое имя");
+    SetGoodsSearch(t, "т3");
+    t.Insert();
+    t.SetValue("Code", 9);
+    t.Post();
+    SetGoodsSearch(t, "");
+    EXPECT_EQ(Codes(), (std::vector<int>{1, 2, 9, 3}));
     ExpectIdle();
 }
 

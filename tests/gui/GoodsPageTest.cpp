@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -134,8 +135,9 @@ TEST(GoodsPage, ControlsAndTheirLook) {
     EXPECT_TRUE(p.DBGridEhTOBAP->isVisible());
     // The page fits the window's design size (786 x 561, the left column 154 wide).
     EXPECT_LE(p.minimumSizeHint().width(), 786 - 154 - 10);
-    // The grid fills the page below the buttons.
-    EXPECT_GT(p.DBGridEhTOBAP->height(), p.height() - 4 * p.bLoadTOBAP->height() - 40);
+    // The grid fills the page below the buttons, the file row and the search.
+    EXPECT_GT(p.DBGridEhTOBAP->height(), p.height() - 5 * p.bLoadTOBAP->height() - 40);
+    EXPECT_LT(p.eSearch->geometry().bottom(), p.DBGridEhTOBAP->geometry().top());
 }
 
 TEST(GoodsPage, TheGridEditsInsertsAndAppendsButNeverDeletes) {
@@ -425,11 +427,9 @@ TEST(GoodsPage, RowsTheRegisterCannotTakeAreRefusedBeforeSending) {
     rig.Row(2, 170, "дробная цена", TCurrency::FromDouble(12.505));
     rig.Row(3, 170, "после", 1);
     rig.Page().bSaveTOBAP->click();
-    EXPECT_TRUE(rig.Logged("Товар с кодом 2 не записан: поле \"Цена\" \"12.505\" не целое число копеек"));
+    EXPECT_TRUE(rig.Logged("Товар с кодом 2 не записан: поле \"Цена\" \"12.505\" не целое число копеек. В ККМ ничего не записано"));
     EXPECT_FALSE(rig.Logged("Товар записан"));
-    auto goods = rig.RegisterGoods();
-    EXPECT_EQ(goods.size(), 1u);  // write all stops at the refused row
-    EXPECT_TRUE(goods.count(1));
+    EXPECT_TRUE(rig.RegisterGoods().empty());  // every row is checked before the first is sent
     rig.ExpectIdle();
 
     const std::vector<std::pair<std::function<void(TMemTable&)>, std::string>> faults = {
@@ -450,7 +450,7 @@ TEST(GoodsPage, RowsTheRegisterCannotTakeAreRefusedBeforeSending) {
         EXPECT_TRUE(rig.Logged(text)) << text;
     }
     EXPECT_EQ(rig.Count("1 товар записан"), 0);
-    EXPECT_EQ(rig.RegisterGoods().size(), 1u);
+    EXPECT_TRUE(rig.RegisterGoods().empty());
 }
 
 TEST(GoodsPage, WriteAllStopsAtTheModelsCapacityAndSaysHowManyWereLeft) {
@@ -539,7 +539,7 @@ TEST(GoodsPage, ExchangeFileButtonsAndTheFileDialog) {
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"DBF (*.dbf)"});
+        EXPECT_EQ(dialog->nameFilters(), (QStringList{"DBF (*.dbf)", "CSV (*.csv)"}));
         EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
         dialog->selectFile(chosen);
         QMetaObject::invokeMethod(dialog, "accept");
@@ -567,5 +567,65 @@ TEST(GoodsPage, ExchangeFileButtonsAndTheFileDialog) {
     rig.Page().bLoadTOBAPfromDBF->click();
     EXPECT_TRUE(rig.Logged("Не удалось открыть DBF файл"));
     EXPECT_EQ(rig.Codes(), (std::vector<int>{1}));
+
+    // The same buttons on a CSV file, chosen by the extension in any case.
+    rig.Page().eBdFile->setText(Q(rig.dir.File("товары.CSV")));
+    rig.Page().bSaveTOBAPtoDBF->click();
+    EXPECT_TRUE(rig.Logged("Данные записаны в CSV файл"));
+    rig.Table().EmptyTable();
+    rig.Page().bLoadTOBAPfromDBF->click();
+    EXPECT_TRUE(rig.Logged("Данные считаны из CSV файла"));
+    EXPECT_EQ(rig.Codes(), (std::vector<int>{1}));
+    EXPECT_EQ(rig.Table().VisibleValue(0, 4).AsCurrency(), TCurrency::FromDouble(12.5));
     SetRegionalDecimalSeparator('\0');
+}
+
+TEST(GoodsPage, TheSearchBoxShowsMatchingRowsForEditsAndWriteCurrent) {
+    TGoodsRig rig;
+    rig.SetMode(2);
+    rig.SetRegisterGoods({});
+    rig.Row(101, 170, "Ёлочная игрушка", 100, 1, "4600000000101");
+    rig.Row(102, 170, "Молоко ЕЛОВОЕ", 100, 1, "4600000000102");
+    rig.Row(203, 170, "Хлеб", 100, 1, "4600000000999");
+    TGoodsPage& page = rig.Page();
+    QAbstractItemModel* grid = page.DBGridEhTOBAP->model();
+    ProcessFor(20);  // the count follows row changes once the window is idle
+    EXPECT_EQ(S(page.lSearchCount->text()), "показано 3 из 3");
+    EXPECT_NE(S(page.eSearch->toolTip()).find("«Записать все в ККМ» и «Записать в DBF» (также в CSV) берут все строки"),
+              std::string::npos);
+
+    const std::vector<std::pair<const char*, std::vector<int>>> searches = {
+        {"ёло", {101, 102}},  // ё = е, any case
+        {" ЁЛОЧ", {101}},     // blanks around ignored
+        {"0999", {203}},      // the barcode
+        {"20", {203}},        // the code
+        {"нет такого", {}},
+    };
+    for (const auto& [text, codes] : searches) {
+        page.eSearch->setText(Q(text));
+        EXPECT_EQ(rig.Codes(), codes) << text;
+        EXPECT_EQ(grid->rowCount(), static_cast<int>(codes.size())) << text;
+        EXPECT_EQ(S(page.lSearchCount->text()), "показано " + std::to_string(codes.size()) + " из 3") << text;
+    }
+
+    // An edit and "Записать текущий" go to the shown row.
+    page.eSearch->setText("хлеб");
+    ASSERT_TRUE(grid->setData(grid->index(0, 2), "Хлеб ржаной", Qt::EditRole));
+    EXPECT_EQ(rig.Cell(0, "Name"), "Хлеб ржаной");
+    rig.Table().First();
+    page.bSaveOneTOBAP->click();
+    EXPECT_TRUE(rig.Logged("1 товар записан"));
+    ASSERT_EQ(rig.RegisterGoods().size(), 1u);
+    EXPECT_EQ(rig.RegisterGoods().at(203).Name, "Хлеб ржаной");
+
+    // Esc clears the box; adding a row clears it too, so the new row stays in sight.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(page.eSearch, &esc);
+    EXPECT_EQ(page.eSearch->text(), "");
+    EXPECT_EQ(S(page.lSearchCount->text()), "показано 3 из 3");
+    page.eSearch->setText("молоко");
+    page.bAddTOBAP->click();
+    EXPECT_EQ(page.eSearch->text(), "");
+    EXPECT_EQ(rig.Table().RecordCount(), 4);
+    rig.Table().Cancel();
 }
