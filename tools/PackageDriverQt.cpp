@@ -34,8 +34,8 @@ class TPackageDriverPlugin : public QGenericPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "PackageDriverQt.json")
 public:
-    QObject* create(const QString& key, const QString& spec) override {
-        return key.compare("vornikdriver", Qt::CaseInsensitive) == 0 ? new TPackageDriver(spec) : nullptr;
+    QObject* create(const QString& key, const QString& arguments) override {
+        return key.compare("vornikdriver", Qt::CaseInsensitive) == 0 ? new TPackageDriver(arguments) : nullptr;
     }
 };
 
