@@ -112,6 +112,23 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         garbled = err != lrTimeout;
                         break;
                     }
+                    if (carriesData && !requestTaken && !pending) {
+                        // Left over from an earlier exchange, whatever its number:
+                        // nothing is kept and the request goes in the next pass.
+                        // The rest of such an answer is hung up, not walked through
+                        // or restarted by a resynchronisation: a stopped goods
+                        // read leaves thousands of frames behind.
+                        WT("WaitData:stale paket", mdFunctional);
+                        if (more) {
+                            err = SendControl(DISC);
+                        } else {
+                            ++kkm.RxSeq;
+                            err = SendControl(ACK);
+                        }
+                        awaiting = false;
+                        retry = true;
+                        break;
+                    }
                     if ((c & 7) != (kkm.RxSeq & 7)) {
                         WT("WaitData:bad paket number", mdFunctional);
                         answer.Length = 0;
@@ -146,21 +163,6 @@ bool TProtocolKKM::Exchange(TKKMPacket& request, TKKMPacket& answer, bool flag) 
                         requestTaken = true;
                     }
                     pending = false;
-                    if (carriesData && !requestTaken) {
-                        // Left over from an earlier exchange: acknowledge it so the
-                        // register moves on, keep nothing, and send the request in
-                        // the next pass.
-                        WT("WaitData:stale paket", mdFunctional);
-                        ++kkm.RxSeq;
-                        err = SendControl(more ? ACK | MORE : ACK);
-                        awaiting = false;
-                        if (more) {
-                            ++j;
-                            continue;
-                        }
-                        retry = true;
-                        break;
-                    }
                     if (OnData) {
                         std::memcpy(answer.Data, frame, static_cast<std::size_t>(n));
                         answer.Length = n;

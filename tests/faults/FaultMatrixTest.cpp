@@ -67,14 +67,14 @@ int Workers() {
 // Runs every case in a process of its own, a few at a time. A case that
 // crashes, or runs past its bound with time to spare, gets a result that
 // says so; the others go on.
-std::vector<TCaseResult> RunAll(const std::vector<TCase>& cases, const std::string& dir) {
+std::vector<TCaseResult> RunAll(const std::vector<TCase>& cases, const std::string& dir, int workerCount) {
     using Clock = std::chrono::steady_clock;
     struct TRunning {
         pid_t Pid;
         std::size_t Index;
         Clock::time_point Deadline;
     };
-    const std::size_t workers = static_cast<std::size_t>(Workers());
+    const auto workers = static_cast<std::size_t>(workerCount);
     std::vector<TCaseResult> results(cases.size());
     std::vector<TRunning> running;
     const auto file = [&dir](std::size_t i) { return dir + "/case-" + std::to_string(i); };
@@ -208,6 +208,35 @@ void WriteTable(const std::string& path, const std::vector<TMatrixRow>& rows, co
         }
 }
 
+// Ten cases at a time on two cores starve the simulator now and then: a
+// read runs into its time-out and a case that must recover fails, or runs
+// past its bound. A case whose only problems are of that kind runs once more
+// on its own; any other problem stands as it is.
+bool OnlyTiming(const TCaseResult& r) {
+    for (const auto& p : r.Problems)
+        if (p != "failed where it must recover" && p.rfind("took ", 0) != 0) return false;
+    return !r.Problems.empty();
+}
+
+void RunAgainAlone(const std::vector<TCase>& cases, std::vector<TCaseResult>& results, const std::string& dir) {
+    // (the case files of the first run are read already: the names are reused)
+    std::vector<TCase> again;
+    std::vector<std::size_t> where;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        if (OnlyTiming(results[i])) {
+            again.push_back(cases[i]);
+            where.push_back(i);
+        }
+    const auto second = RunAll(again, dir, 1);
+    for (std::size_t k = 0; k < where.size(); ++k) {
+        const TCase& c = cases[where[k]];
+        std::printf("run again alone: %s / %s / %s: %s -> %s\n", c.Row->Name.c_str(), c.Fault.c_str(),
+                    c.Position.Label.c_str(), results[where[k]].Problems.front().c_str(),
+                    second[k].Problems.empty() ? "passed" : "failed again");
+        results[where[k]] = second[k];
+    }
+}
+
 std::vector<TMatrixRow> AllRows() {
     std::vector<TMatrixRow> rows = CommandRows();
     for (auto* more : {PageRows, StreamRows})
@@ -229,7 +258,8 @@ void RunMatrix(const std::vector<TMatrixRow>& rows) {
             for (const auto& position : kind.Positions) cases.push_back({&rows[i], kind.Name, position, &cleans[i]});
 
     linktest::TTempDir dir;
-    const auto results = RunAll(cases, dir.Path);
+    auto results = RunAll(cases, dir.Path, Workers());
+    RunAgainAlone(cases, results, dir.Path);
     for (std::size_t i = 0; i < cases.size(); ++i)
         for (const auto& p : results[i].Problems)
             ADD_FAILURE() << cases[i].Row->Name << " / " << cases[i].Fault << " / " << cases[i].Position.Label << ": "

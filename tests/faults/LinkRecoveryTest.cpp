@@ -80,6 +80,26 @@ TEST(LinkRecovery, NextCommandGetsThroughAfterAnOversizeAnswer) {
     EXPECT_FALSE(log.Has("stale paket"));
 }
 
+// A long answer the computer walked away from (a transfer whose hang-up
+// never reached the register) used to be acknowledged frame by frame by the
+// next command, ten a pass, or restarted by a resynchronisation on its
+// numbers: six passes ran out long before two hundred goods did.
+TEST(LinkRecovery, NextCommandHangsUpALongAnswerLeftOnTheRegister) {
+    TLogCapture log;
+    TLinkRig rig;
+    rig.Sim.PrepareStream(200, 67);
+    ASSERT_TRUE(rig.Port.Open());
+    std::uint8_t c = 0;
+    ASSERT_EQ(rig.Link.SendControl(0xC5), 0);
+    ASSERT_EQ(rig.Link.ReceiveControl(c), 0);
+    ASSERT_EQ(rig.Link.SendDataFrame(Request({0x01, 0x10, 0x01}), true), 0);
+    rig.Settle();
+    rig.Port.PurgeInput();
+    EXPECT_TRUE(rig.Link.GetDateTime()) << log.Text();
+    EXPECT_EQ(log.Count("stale paket"), 1);
+    EXPECT_EQ(rig.ComputerSent(0xCF), 0);  // no RST: it would start the answer again
+}
+
 // The option count was the answer's length less three cut to a byte: 300
 // bytes read as 41 options of garbage, stored, and reported as success.
 TEST(LinkRecovery, AnOptionsAnswerOfThreeHundredBytesIsRefused) {
