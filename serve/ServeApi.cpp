@@ -32,12 +32,18 @@ std::vector<std::string> Split(const std::string& path) {
     return parts;
 }
 
-// What the tool said on its error stream, as one line for an answer.
+// What the tool said on its error stream, as one line for an answer: without
+// the tool's name, the console's time stamps and message kinds.
 std::string ErrorText(const std::string& said) {
     std::istringstream in(said);
     std::string line, out;
     while (std::getline(in, line)) {
         if (line.rfind("vornik-cli: ", 0) == 0) line = line.substr(12);
+        if (line.size() > 9 && line[2] == ':' && line[5] == ':' && line[8] == ' ' &&
+            line.find_first_not_of("0123456789:") == 8)
+            line = line.substr(9);
+        for (const char* kind : {"Error:", "Warning:"})
+            if (line.rfind(kind, 0) == 0) line = line.substr(std::char_traits<char>::length(kind));
         if (line.empty()) continue;
         out += (out.empty() ? "" : "; ") + line;
     }
@@ -283,7 +289,10 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
             TBD bd;
             if (CheckGoodsFile(check, path, bd.mtTOBAP) != CliOk) {
                 unlink(path.c_str());
-                return ErrorResponse(400, ErrorText(err.str()), "body");
+                std::string text = ErrorText(err.str());
+                for (auto at = text.find(path); at != std::string::npos; at = text.find(path))
+                    text.replace(at, path.size(), "body");
+                return ErrorResponse(400, text, "body");
             }
         }
         return StartJob(line, "goods write-all", [path](TCliContext& ctx, TServeJob&, json& doc) {
