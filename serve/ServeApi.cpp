@@ -52,6 +52,12 @@ std::string ErrorText(const std::string& said) {
 
 TServeResponse MethodNotAllowed() { return ErrorResponse(405, "method not allowed here"); }
 
+// The profile store is one folder of files for every port.
+std::mutex& ProfileStoreMutex() {
+    static std::mutex m;
+    return m;
+}
+
 }  // namespace
 
 TServeResponse WorkResponse(int status, const json& doc, const std::string& errorText, const std::string& field) {
@@ -114,6 +120,17 @@ TServeResponse TServeApi::Api(const TServeRequest& r, const std::vector<std::str
     }
     if (what == "registers" && parts.size() >= 5) return Register(r, parts);
     if (what == "jobs") return Jobs(r, parts);
+    if (what == "profiles" && parts.size() <= 4) {
+        if (parts.size() == 3 && r.Method != "GET") return MethodNotAllowed();
+        if (parts.size() == 4 && r.Method != "DELETE") return MethodNotAllowed();
+        std::lock_guard<std::mutex> lock(ProfileStoreMutex());
+        std::ostringstream out, err;
+        TCliContext ctx({}, out, err);
+        json doc;
+        const int status = parts.size() == 3 ? ProfilesJson(ctx, doc) : DeleteProfileKey(ctx, parts[3], doc);
+        if (status == CliUsage) return ErrorResponse(404, ErrorText(err.str()));
+        return WorkResponse(status, doc, err.str(), ctx.ErrorField);
+    }
     if (what == "search" && parts.size() == 3) {
         if (r.Method != "POST") return MethodNotAllowed();
         return Search(r);
@@ -300,6 +317,21 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
             unlink(path.c_str());
             return status;
         });
+    }
+    if (what == "profiles" && (n == 5 || (n == 6 && parts[5] == "apply"))) {
+        if (m != "POST") return MethodNotAllowed();
+        std::string name;
+        bool saved = false;
+        TBodyError error;
+        if (!ParseProfileBody(r.Body, n == 5, name, saved, error)) return ErrorResponse(400, error.Text, error.Field);
+        const bool apply = n == 6;
+        return Call(
+            line,
+            [apply, name, saved](TCliContext& ctx, json& doc) {
+                std::lock_guard<std::mutex> lock(ProfileStoreMutex());
+                return apply ? ApplyProfileJson(ctx, name, doc) : SaveProfileJson(ctx, name, saved, doc);
+            },
+            true);
     }
     if (n == 6 && what == "journal" && parts[5] == "read") {
         if (m != "POST") return MethodNotAllowed();
