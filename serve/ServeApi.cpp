@@ -11,6 +11,7 @@
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <future>
@@ -71,7 +72,13 @@ TServeResponse WorkResponse(int status, const json& doc, const std::string& erro
     return r;
 }
 
-TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {}
+TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {
+    if (!config_.DeviceExists)
+        config_.DeviceExists = [](const std::string& device) {
+            struct stat st {};
+            return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+        };
+}
 
 TServeApi::~TServeApi() { Stop(); }
 
@@ -153,6 +160,10 @@ bool TServeApi::Line(const TServeRequest& r, const std::string& port, TLine& lin
             return false;
         }
         line.Device = config_.PortDevice(static_cast<int>(n));
+    }
+    if (!config_.DeviceExists(line.Device)) {
+        refusal = ErrorResponse(404, "no device " + line.Device);
+        return false;
     }
     long long v = config_.DefaultSpeed;
     if (r.Param("speed", text) && (!ParseWhole(text, 1, 10000000, v) || !IsValidSpeed(static_cast<int>(v)))) {

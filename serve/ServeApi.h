@@ -21,6 +21,9 @@ struct TServeConfig {
     std::string ScratchDir;  // where goods files are made for a moment
     // The device of port n (1..256).
     std::function<std::string(int port)> PortDevice;
+    // Whether a device can be a register's line at all (a character device
+    // that is there); anything else is 404 without taking a worker.
+    std::function<bool(const std::string& device)> DeviceExists;
     // Longest wait for a request's answer before 504.
     int AnswerWaitSeconds = 600;
 };
