@@ -89,20 +89,15 @@ std::string KindText(const TStoredProfile& p) {
 }
 
 int List(TCliContext& ctx) {
-    nlohmann::json doc;
-    if (const int status = ProfilesJson(ctx, doc); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(doc);
-        return CliOk;
-    }
-    if (doc["profiles"].empty()) ctx.Out << "no profiles stored in " << doc["store"].get<std::string>() << "\n";
-    for (const auto& p : doc["profiles"])
-        ctx.Out << p["name"].get<std::string>() << "\t"
-                << (p["kind"] == "template" ? "template " + p["version"].get<std::string>()
-                                            : "saved " + p["serialNumber"].get<std::string>() + " (" +
-                                                  p["version"].get<std::string>() + ")")
-                << "\t" << p["key"].get<std::string>() << "\n";
-    return CliOk;
+    return PrintWork(ctx, ProfilesJson, [&](const nlohmann::json& doc) {
+        if (doc["profiles"].empty()) ctx.Out << "no profiles stored in " << doc["store"].get<std::string>() << "\n";
+        for (const auto& p : doc["profiles"])
+            ctx.Out << p["name"].get<std::string>() << "\t"
+                    << (p["kind"] == "template" ? "template " + p["version"].get<std::string>()
+                                                : "saved " + p["serialNumber"].get<std::string>() + " (" +
+                                                      p["version"].get<std::string>() + ")")
+                    << "\t" << p["key"].get<std::string>() << "\n";
+    });
 }
 
 int Save(TCliContext& ctx, bool saved) {

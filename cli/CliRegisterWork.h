@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// A reading command: the work's document printed as JSON with --json, else
+// as text makes it; the work's status.
+int PrintWork(TCliContext& ctx, const std::function<int(TCliContext&, nlohmann::json&)>& work,
+              const std::function<void(const nlohmann::json&)>& text);
+
 // The serial ports: [{port, device, busy}].
 nlohmann::json PortsJson();
 
