@@ -21,6 +21,15 @@ using nlohmann::json;
 
 namespace {
 
+int RefusalStatus(TPortOutcome outcome) {
+    switch (outcome) {
+        case TPortOutcome::NoDevice: return 404;
+        case TPortOutcome::Busy: return 409;
+        case TPortOutcome::Stopped: return 503;
+        default: return 500;
+    }
+}
+
 std::vector<std::string> Split(const std::string& path) {
     std::vector<std::string> parts;
     std::size_t from = 1;
@@ -82,17 +91,22 @@ TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {
 
 TServeApi::~TServeApi() { Stop(); }
 
+void TServeApi::BeginStop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+    jobs_.StopAll();
+    for (auto& [device, w] : workers_) w->Stop();
+}
+
 void TServeApi::Stop() {
+    BeginStop();
     std::map<std::string, std::unique_ptr<TPortWorker>> workers;
     std::vector<std::thread> searches;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
         workers.swap(workers_);
         searches.swap(searches_);
     }
-    jobs_.StopAll();
-    for (auto& [device, w] : workers) w->Stop();
     workers.clear();  // each waits for its running exchange
     for (auto& t : searches)
         if (t.joinable()) t.join();
@@ -196,7 +210,10 @@ TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
         answer->set_value(WorkResponse(status, doc, static_cast<std::ostringstream&>(ctx.Err).str(), ctx.ErrorField));
     };
     task.Refused = [answer](TPortOutcome outcome, const std::string& why) {
-        answer->set_value(ErrorResponse(outcome == TPortOutcome::NoDevice ? 404 : outcome == TPortOutcome::Busy ? 409 : 503, why));
+        try {
+            answer->set_value(ErrorResponse(RefusalStatus(outcome), ErrorText(why)));
+        } catch (const std::future_error&) {  // answered already: the failure came after
+        }
     };
     if (!worker->Submit(std::move(task)))
         return ErrorResponse(503, "too many requests wait for " + line.Device + "; try again later");
@@ -233,8 +250,7 @@ TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
                     json::parse(r.Body)["error"].get<std::string>(), r.Status);
     };
     task.Refused = [job](TPortOutcome outcome, const std::string& why) {
-        job->Finish(TServeJob::TState::Failed, nullptr, why,
-                    outcome == TPortOutcome::NoDevice ? 404 : outcome == TPortOutcome::Busy ? 409 : 503);
+        job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(why), RefusalStatus(outcome));
     };
     if (!worker->Submit(std::move(task))) {
         jobs_.Remove(job->Id);
@@ -372,11 +388,14 @@ TServeResponse TServeApi::Search(const TServeRequest& r) {
         ctx.Progress = [job](int done, int total) { job->SetProgress(done, total); };
         ctx.StopRequested = [job] { return job->StopRequested(); };
         json list;
-        const int status = SearchJson(ctx, list);
-        if (status == CliOk)
-            job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
-        else
-            job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);
+        try {
+            if (SearchJson(ctx, list) == CliOk)
+                job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
+            else
+                job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);
+        } catch (const std::exception& e) {
+            job->Finish(TServeJob::TState::Failed, nullptr, std::string("internal error: ") + e.what(), 500);
+        }
         SetThreadConsole(nullptr);
     });
     return JsonResponse(202, {{"id", job->Id}, {"href", "/api/v1/jobs/" + job->Id}});

@@ -37,7 +37,9 @@ public:
 
     TServeResponse Handle(const TServeRequest& request);
     // Stops in order: jobs asked to stop, waiting requests refused, running
-    // exchanges finished, ports closed.
+    // exchanges finished, ports closed. BeginStop does the first two and
+    // returns at once, so that the requests waiting for answers get them.
+    void BeginStop();
     void Stop();
 
 private:

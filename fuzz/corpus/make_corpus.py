@@ -292,6 +292,7 @@ def serve_inputs():
     request('no_token', 'GET', '/api/v1/ports', token=0)
     request('page', 'GET', '/')
     request('page_escape', 'GET', '/../etc/passwd')
+    request('empty_path', 'GET', '')  # once threw out of the page's file lookup
     request('info', 'GET', '/api/v1/registers/COM7/info', 'speed=19200&net=1')
     request('options', 'PUT', '/api/v1/registers/COM7/options', '', 'content-type:application/json',
             b'{"options":[{"number":3,"value":2}]}')
