@@ -2,8 +2,9 @@
 # Builds the Debian package from a build folder, unpacks it into a scratch
 # root and runs the installed programs from there: the configurator must start
 # and log "Старт", take a language with the "Язык" selector as a user who cannot
-# write the package's data folder, and the command-line tool must find the
-# model configuration files in the package's share folder.
+# write the package's data folder, the command-line tool must find the
+# model configuration files in the package's share folder, and its HTTP
+# service must answer for the installed simulator and stop in order.
 # Usage: tools/test-package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
