@@ -18,5 +18,7 @@ TEST(WindowPicture, SettingsPageAfterConnectAndReadAll) {
     EXPECT_TRUE(rig.Logged("Загрузка "));
     const QPixmap picture = rig.Window->grab();
     EXPECT_EQ(picture.size(), QSize(786, 561));
-    if (const char* file = std::getenv("VORNIK_SCREENSHOT")) EXPECT_TRUE(picture.save(file));
+    if (const char* file = std::getenv("VORNIK_SCREENSHOT")) {
+        EXPECT_TRUE(picture.save(file));
+    }
 }

@@ -246,7 +246,9 @@ TEST(ServeTest, BadInputIsRefusedAndNothingWritten) {
                                                  : Send(c, k.Method, k.Path, k.Body, k.Path.find("goods") != std::string::npos ? "text/csv" : "application/json");
         EXPECT_EQ(a.Status, k.Status) << a.Body;
         ASSERT_TRUE(a.Body.is_object() && a.Body.contains("error")) << a.Body;
-        if (!k.Field.empty()) EXPECT_EQ(a.Body["field"], k.Field);
+        if (!k.Field.empty()) {
+            EXPECT_EQ(a.Body["field"], k.Field);
+        }
     }
     EXPECT_EQ(rig.Register().Options, before.Options);
     EXPECT_EQ(rig.Register().Departments[1].Name, before.Departments[1].Name);
