@@ -4,7 +4,7 @@
 # file: cpack's Debian packages; locales: the decimal-comma locale the tests
 # build with localedef; debootstrap: tools/fresh-check.sh.
 set -e
-PACKAGES="cmake g++ make dpkg-dev file qt6-base-dev libgl-dev libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-dbf xvfb x11-apps fonts-dejavu-core locales clang libclang-rt-14-dev time debootstrap"
+PACKAGES="cmake g++ make dpkg-dev file qt6-base-dev libgl-dev libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-dbf xvfb x11-apps fonts-dejavu-core locales clang libclang-rt-14-dev time debootstrap chromium chromium-driver python3-selenium"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
