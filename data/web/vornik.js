@@ -202,11 +202,16 @@ function download(name, blob) {
 
 async function loadPorts() {
   const select = $("cbComPort");
-  const chosen = select.value;
+  const remembered = JSON.parse(localStorage.getItem("vornik-register") || "[]");
+  const chosen = select.value || remembered[0];
   try {
     const ports = await request("GET", "/api/v1/ports");
     select.replaceChildren(...ports.map((p) => new Option(`COM${p.port}${p.busy ? " (занят)" : ""}`, p.port)));
     if (ports.some((p) => String(p.port) === chosen)) select.value = chosen;
+    if (remembered.length && !select.dataset.restored) {
+      select.dataset.restored = "1";
+      choosePort(select.value, remembered[1], remembered[2]);
+    }
     $("errConnection").textContent = ports.length ? "" : "Последовательных портов нет";
   } catch (e) {
     $("errConnection").textContent = e.message;
@@ -458,7 +463,10 @@ const isLoaded = { options: () => options.length > 0, departments: () => departm
   lines: () => !!groups.lines.loaded };
 
 function readGroup(name) {
-  onRegister(groupError(name), () => groups[name].read());
+  onRegister(groupError(name), async () => {
+    if ($("lSN").textContent === "—") await readInfo();
+    await groups[name].read();
+  });
 }
 
 function writeGroup(name) {
@@ -514,7 +522,8 @@ async function writeAll() {
 const kGoodsColumns = [["CODE", "Код"], ["TYPE", "Тип"], ["NAME", "Наименование"], ["NG", "НГ"], ["PRICE", "Цена"],
   ["SECTION", "Сек."], ["VESOVOY", "Вес./Шт."], ["SHTRIH", "Штрих-код"], ["ISBLOCK", "Блок"], ["COUNT", "Продано"]];
 const kGoodsShown = { TYPE: { 170: "товар", 165: "услуга", 160: "тара" }, NG: { 1: "A", 2: "B", 3: "C", 4: "D", 5: "E" },
-  VESOVOY: { 1: "шт.", 2: "вес." }, ISBLOCK: { 1: "✔" } };
+  VESOVOY: { 1: "шт.", 2: "вес." }, ISBLOCK: { 0: "", 1: "✔" }, SHTRIH: { 0: "" } };
+const kGoodsNumbers = ["CODE", "PRICE", "SECTION", "COUNT"];
 
 let goodsFile = null;   // the last file read, as the service made it
 let goodsRows = [];
@@ -548,7 +557,8 @@ function showGoods() {
   $("gridGoods").replaceChildren();
   for (const r of shown) {
     const row = $("gridGoods").insertRow();
-    for (const [key] of kGoodsColumns) cell(row, (kGoodsShown[key] || {})[r[key]] ?? r[key] ?? "");
+    for (const [key] of kGoodsColumns)
+      cell(row, (kGoodsShown[key] || {})[r[key]] ?? r[key] ?? "").classList.toggle("number", kGoodsNumbers.includes(key));
   }
   $("lSearchCount").textContent = goodsRows.length ? `показано ${shown.length} из ${goodsRows.length}` : "";
 }
@@ -645,7 +655,11 @@ function start() {
   $("bSetDefaultOptions").onclick = () => options.forEach((o) => { o.input.value = o.default; });
   $("bPorts").onclick = loadPorts;
   $("bConnect").onclick = () => onRegister($("errConnection"), readInfo);
-  for (const id of ["cbComPort", "cbSpeedPort", "cbNetNum"]) $(id).addEventListener("change", () => showIdentity(null));
+  for (const id of ["cbComPort", "cbSpeedPort", "cbNetNum"])
+    $(id).addEventListener("change", () => {
+      showIdentity(null);
+      localStorage.setItem("vornik-register", JSON.stringify([$("cbComPort").value, $("cbSpeedPort").value, $("cbNetNum").value]));
+    });
   $("bLoadAllOptions").onclick = readAll;
   $("bSaveAllOptions").onclick = writeAll;
   $("bSearch").onclick = () => $("dlgSearch").showModal();
