@@ -2,7 +2,8 @@
 # Installs what building and testing need, on Debian, as root. Does nothing
 # when everything is already there, so it can run before every build.
 # file: cpack's Debian packages; locales: the decimal-comma locale the tests
-# build with localedef; debootstrap: tools/fresh-check.sh.
+# build with localedef; debootstrap: tools/fresh-check.sh; chromium, chromium-driver,
+# python3-selenium: the web page's browser test.
 set -e
 PACKAGES="cmake g++ make dpkg-dev file qt6-base-dev libgl-dev libgtest-dev libgmock-dev nlohmann-json3-dev python3 python3-dbf xvfb x11-apps fonts-dejavu-core locales clang libclang-rt-14-dev time debootstrap chromium chromium-driver python3-selenium"
 missing=""

@@ -349,7 +349,9 @@ groups.options = {
     if (!changed.length) return say("Опции не изменены: записывать нечего");
     const fields = new Map(changed.map((o, i) => [`options[${i}].value`, o.input]));
     changed.forEach((o, i) => fields.set(`options[${i}]`, o.input));
-    const body = { options: changed.map((o) => ({ number: o.number, value: Number(o.input.value) })) };
+    // Anything but a whole number goes as typed, for the service to name it.
+    const value = (o) => (/^\d+$/.test(o.input.value.trim()) ? Number(o.input.value) : o.input.value);
+    const body = { options: changed.map((o) => ({ number: o.number, value: value(o) })) };
     const answer = await withFields(fields, request("PUT", registerPath("options"), { body }));
     for (const w of answer.options || []) {
       const o = options.find((x) => x.number === w.number);
