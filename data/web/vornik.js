@@ -479,44 +479,49 @@ function writeGroup(name) {
   onRegister(groupError(name), () => groups[name].write());
 }
 
+// A settings group's "считать из ККМ" (and "записать в ККМ") in front of its
+// own buttons, and the line for its errors.
+function groupButtons(page, name) {
+  const bar = Object.assign(document.createElement("div"), { className: "buttons" });
+  const button = (caption, action, onClick) => {
+    const b = Object.assign(document.createElement("button"), { type: "button", className: "register", textContent: caption });
+    b.dataset[action] = name;
+    b.onclick = onClick;
+    bar.append(b);
+  };
+  button("считать из ККМ", "read", () => readGroup(name));
+  if (writable.includes(name)) button("записать в ККМ", "write", () => writeGroup(name));
+  bar.append(...page.querySelectorAll(":scope > button"));
+  page.prepend(bar, Object.assign(document.createElement("p"), { className: "error" }));
+}
+
 function showSettingsTab(name) {
   const page = document.querySelector(`[data-group="${name}"]`);
   activateTab("settings", page.id);
 }
 
-async function readAll() {
+// "Считать всё из ККМ" and "Записать всё в ККМ": the groups one after the
+// other; the first failure stops them and is shown on its own tab too.
+async function everyGroup(names, action) {
   await onRegister($("errConnection"), async () => {
-    await readInfo();
-    for (const name of Object.keys(groups)) {
+    if (action === "read") await readInfo();
+    for (const name of names) {
       try {
-        await groups[name].read();
+        await groups[name][action]();
       } catch (e) {
         showSettingsTab(name);
         groupError(name).textContent = e.message;
         throw e;
       }
     }
-    say("Загрузка завершена!", "ok");
+    if (action === "read") say("Загрузка завершена!", "ok");
   });
 }
 
-async function writeAll() {
+function writeAll() {
   const names = writable.filter((n) => isLoaded[n]());
-  if (!names.length) {
-    $("errConnection").textContent = "Сначала считайте настройки из ККМ";
-    return;
-  }
-  await onRegister($("errConnection"), async () => {
-    for (const name of names) {
-      try {
-        await groups[name].write();
-      } catch (e) {
-        showSettingsTab(name);
-        groupError(name).textContent = e.message;
-        throw e;
-      }
-    }
-  });
+  if (!names.length) $("errConnection").textContent = "Сначала считайте настройки из ККМ";
+  else everyGroup(names, "write");
 }
 
 // ---- goods ---------------------------------------------------------------------------
@@ -651,8 +656,7 @@ function activateTab(set, id) {
 function start() {
   for (const nav of document.querySelectorAll("[data-tabs]"))
     for (const b of nav.querySelectorAll("button")) b.onclick = () => activateTab(nav.dataset.tabs, b.dataset.tab);
-  for (const b of document.querySelectorAll("[data-read]")) b.onclick = () => readGroup(b.dataset.read);
-  for (const b of document.querySelectorAll("[data-write]")) b.onclick = () => writeGroup(b.dataset.write);
+  for (const page of document.querySelectorAll("[data-group]")) groupButtons(page, page.dataset.group);
   for (const g of lineGroups) $(g + "Font").replaceChildren(...fontChoices(kFontNames.length).map(([v, t]) => new Option(t, v)));
   $("bSetDefaultOptions").onclick = () => options.forEach((o) => { o.input.value = o.default; });
   $("bPorts").onclick = loadPorts;
@@ -662,7 +666,7 @@ function start() {
       showIdentity(null);
       localStorage.setItem("vornik-register", JSON.stringify([$("cbComPort").value, $("cbSpeedPort").value, $("cbNetNum").value]));
     });
-  $("bLoadAllOptions").onclick = readAll;
+  $("bLoadAllOptions").onclick = () => everyGroup(Object.keys(groups), "read");
   $("bSaveAllOptions").onclick = writeAll;
   $("bSearch").onclick = () => $("dlgSearch").showModal();
   $("bSearchStart").onclick = startSearch;
