@@ -591,7 +591,10 @@ async function writeGoods(file) {
     const csv = /\.csv$/i.test(file.name);
     const type = csv ? "text/csv" : "application/x-dbase";
     const started = await request("POST", registerPath("goods/write-all") + `&format=${csv ? "csv" : "dbf"}`,
-      { body: file, type });
+      { body: file, type }).catch((e) => {
+      e.message = `${file.name}: ${e.message}`;
+      throw e;
+    });
     say(`записываем товары в ККМ из ${file.name}…`);
     const job = await followJob(started, $("progressGoods"), $("bStopGoods"));
     const result = job.result || {};
