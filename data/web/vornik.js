@@ -184,7 +184,9 @@ async function followJob(started, progress, stopButton, onProgress = () => {}) {
   }
 }
 
-function jobError(job) {
+// Why a job did not end "done"; stopped, what of it was done stays done.
+function jobError(job, stoppedText = "Остановлено") {
+  if (job.state === "stopped") return new Error(stoppedText);
   return new ApiError((job.error && job.error.status) || 502, job.error);
 }
 
@@ -600,7 +602,7 @@ async function writeGoods(file) {
     const result = job.result || {};
     if (result.notWrittenPastCapacity > 0)
       throw new ApiError(502, { error: `строк сверх ёмкости ККМ не записано: ${result.notWrittenPastCapacity}` });
-    if (job.state !== "done") throw jobError(job);
+    if (job.state !== "done") throw jobError(job, "Запись остановлена: товары до остановки уже в ККМ");
     if (!result.confirmed) throw new ApiError(502, { error: "ККМ сохранила товары не так, как они записаны" });
     say(`Записано товаров в ККМ: ${result.records}; ККМ их сохранила`, "ok");
   });
