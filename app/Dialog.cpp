@@ -5,12 +5,21 @@
 
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 namespace {
 
 IDialogService* g_dialogs = nullptr;
 IConsole* g_console = nullptr;
+// A thread of the HTTP service has a console of its own (its request's
+// error text); the program's other threads share g_console.
+thread_local IConsole* t_console = nullptr;
+thread_local bool t_ownConsole = false;
 std::string g_logName;  // NameLogFile
+// Lines of several threads go to the one log file whole and in turn.
+std::mutex g_logMutex;
+// The shared console takes one line at a time.
+std::recursive_mutex g_consoleMutex;
 
 std::string ExeLogName(const std::string& dir) {
     std::string exe = ProgramPath();
@@ -30,13 +39,24 @@ void SetDialogService(IDialogService* service) { g_dialogs = service; }
 IDialogService* DialogService() { return g_dialogs; }
 
 void SetConsole(IConsole* console) {
-    g_console = console;
-    if (g_console) g_console->Reset();
+    (t_ownConsole ? t_console : g_console) = console;
+    if (console) console->Reset();
 }
-IConsole* Console() { return g_console; }
+IConsole* Console() { return t_ownConsole ? t_console : g_console; }
 
-std::string LogFileName() { return g_logName; }
-void SetLogFileName(const std::string& path) { g_logName = path; }
+void SetThreadConsole(IConsole* console) {
+    t_ownConsole = console != nullptr;
+    t_console = console;
+}
+
+std::string LogFileName() {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    return g_logName;
+}
+void SetLogFileName(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    g_logName = path;
+}
 
 std::string FormatStamp(const char* mask, std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
@@ -78,6 +98,7 @@ void DelEnters(std::string& text) {
 }
 
 void WritelnLog(const std::string& text) {
+    std::lock_guard<std::mutex> lock(g_logMutex);
     std::FILE* f = nullptr;
     if (g_logName.empty()) {
         // Beside the executable when that folder is writable, else in the
@@ -101,12 +122,15 @@ void WritelnLog(const std::string& text) {
 
 void WritelnConsole(std::string text, TColor color) {
     DelEnters(text);
-    if (!g_console) return;
+    IConsole* const console = Console();
+    if (!console) return;
+    std::unique_lock<std::recursive_mutex> lock(g_consoleMutex, std::defer_lock);
+    if (!t_ownConsole) lock.lock();
     const std::string stamp =
         FormatStamp(isDEBUG ? DateMaskaForLogDEBUG : DateMaskaForConsole, std::chrono::system_clock::now());
     const std::string line = colorToStrR(C_DataTime) + stamp + colorToStrR(color) + text;
-    while (g_console->LineCount() >= LimitLines) g_console->DeleteFirstLine();
-    g_console->AddLine(line);
+    while (console->LineCount() >= LimitLines) console->DeleteFirstLine();
+    console->AddLine(line);
 }
 
 void Mess(std::string text, bool box, bool console, bool log) {

@@ -45,8 +45,11 @@ public:
     virtual void AddLine(const std::string& markedLine) = 0;  // AddLineToRichEdit
     virtual void Reset() = 0;  // black background, no lines, no wrap, scroll bar always shown
 };
+// SetConsole and Console act on the calling thread's own console once
+// SetThreadConsole has given it one (null: back to the shared console).
 void SetConsole(IConsole* console);
 IConsole* Console();
+void SetThreadConsole(IConsole* console);
 
 void Mess(std::string text, bool box, bool console, bool log);
 void Warning(std::string text, bool box, bool console, bool log);

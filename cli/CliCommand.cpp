@@ -15,44 +15,21 @@ std::vector<TCliCommand>& Table() {
     return table;
 }
 
-// The message functions' console: every line as plain text on standard
-// error (error lines of the commands always; the link's trace lines with
-// --trace, which raises the message depth). Only the colour tags the message
-// functions put in are taken out, so a trace's "<-" stays as it is.
-class TErrConsole : public IConsole {
-public:
-    explicit TErrConsole(std::ostream& err) : err_(err) {}
-    int LineCount() const override { return 0; }
-    void DeleteFirstLine() override {}
-    void Reset() override {}
-    void AddLine(const std::string& markedLine) override {
-        const std::string errorMark = colorToStrR(C_Error) + "Error:";
-        if (markedLine.find(errorMark) != std::string::npos) ++errors_;
-        err_ << WithoutColorTags(markedLine) << '\n';
-        err_.flush();
-    }
-    int Errors() const { return errors_; }
+thread_local TCliContext* t_context = nullptr;
 
-private:
-    static std::string WithoutColorTags(const std::string& line) {
-        std::string out;
-        for (std::size_t i = 0; i < line.size();) {
-            if (line.compare(i, 3, "<c:") == 0 && i + 12 <= line.size() && line[i + 11] == '>' &&
-                std::all_of(line.begin() + static_cast<long>(i) + 3, line.begin() + static_cast<long>(i) + 11,
-                            [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
-                i += 12;
-                continue;
-            }
-            out += line[i++];
+std::string WithoutColorTags(const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line.compare(i, 3, "<c:") == 0 && i + 12 <= line.size() && line[i + 11] == '>' &&
+            std::all_of(line.begin() + static_cast<long>(i) + 3, line.begin() + static_cast<long>(i) + 11,
+                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+            i += 12;
+            continue;
         }
-        return out;
+        out += line[i++];
     }
-
-    std::ostream& err_;
-    int errors_ = 0;
-};
-
-TErrConsole* g_console = nullptr;
+    return out;
+}
 
 // What the link saw, by the state the last exchange left.
 std::string LinkStateText(int state) {
@@ -91,6 +68,8 @@ void GeneralHelp(std::ostream& out) {
            "  --text FILE, --data FILE\n"
            "                  the journal's receipt text and source lines (journal read)\n"
            "  --ports N,N...  the ports to search, --all-nets every network number (search)\n"
+           "  --listen ADDR:PORT, --token-file FILE, --allow-remote\n"
+           "                  where the HTTP service answers and its token (serve)\n"
            "  --help          this text; after a command, that command's help\n"
            "\n"
            "Commands:\n";
@@ -144,6 +123,15 @@ std::vector<const TCliCommand*> Group(const std::string& word) {
 
 }  // namespace
 
+void TCliErrConsole::AddLine(const std::string& markedLine) {
+    TCliContext* const ctx = t_context;
+    const std::string errorMark = colorToStrR(C_Error) + "Error:";
+    if (ctx && markedLine.find(errorMark) != std::string::npos) ++ctx->errors_;
+    std::ostream& err = ctx ? ctx->Err : fallback_;
+    err << WithoutColorTags(markedLine) << '\n';
+    err.flush();
+}
+
 void AddCliCommand(TCliCommand command) { Table().push_back(std::move(command)); }
 
 const std::vector<TCliCommand>& CliCommands() {
@@ -152,13 +140,17 @@ const std::vector<TCliCommand>& CliCommands() {
 }
 
 TCliContext::TCliContext(TCliOptions options, std::ostream& out, std::ostream& err)
-    : Options(std::move(options)), Out(out), Err(err) {
+    : Options(std::move(options)), Out(out), Err(err), previous_(t_context) {
+    t_context = this;
     KKM.Port = &Port;
     KKM.NetNumber = static_cast<std::uint8_t>(Options.Net);
     Link.KKM = &KKM;
 }
 
-TCliContext::~TCliContext() { Port.Close(); }
+TCliContext::~TCliContext() {
+    Port.Close();
+    t_context = previous_;
+}
 
 bool TCliContext::OpenPort() {
     if (!Options.Device.empty()) Port.SetDevicePath(Options.Device);
@@ -177,8 +169,6 @@ TKKMInfo& TCliContext::Info() {
     if (!KKM.Info) KKM.Info = std::make_shared<TKKMInfo>();
     return *KKM.Info;
 }
-
-int TCliContext::ErrorLines() const { return g_console ? g_console->Errors() : 0; }
 
 bool TCliContext::Finish(bool ok, int errorsBefore, const std::string& what) {
     if (ok) return true;
@@ -202,8 +192,9 @@ bool TCliContext::Do(bool (TProtocolKKM::*command)(int), int n, const std::strin
     return Finish((Link.*command)(n), before, what);
 }
 
-int TCliContext::Usage(const std::string& text) {
+int TCliContext::Usage(const std::string& text, const std::string& field) {
     Err << "vornik-cli: " << text << "\n";
+    ErrorField = field;
     return CliUsage;
 }
 
@@ -269,6 +260,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (!take(options.Ports) || options.Ports.empty()) return bad("takes port numbers: 1,2,5");
         } else if (a == "--all-nets") {
             options.AllNets = true;
+        } else if (a == "--listen") {
+            if (!take(options.Listen) || options.Listen.empty()) return bad("takes ADDR:PORT, like 127.0.0.1:8765");
+        } else if (a == "--token-file") {
+            if (!take(options.TokenFile) || options.TokenFile.empty()) return bad("takes a file name");
+        } else if (a == "--allow-remote") {
+            options.AllowRemote = true;
         } else if (a == "--net") {
             if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
                 return bad("takes a network number 1..98");
@@ -303,7 +300,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // A file option (and a search option) counts only for the commands whose synopsis names it.
     for (const auto& [given, name] : {std::pair{!options.Out.empty(), "--out"}, std::pair{!options.Text.empty(), "--text"},
                                       std::pair{!options.Data.empty(), "--data"},
-                                      std::pair{!options.Ports.empty(), "--ports"}, std::pair{options.AllNets, "--all-nets"}}) {
+                                      std::pair{!options.Ports.empty(), "--ports"}, std::pair{options.AllNets, "--all-nets"},
+                                      std::pair{!options.Listen.empty(), "--listen"},
+                                      std::pair{!options.TokenFile.empty(), "--token-file"},
+                                      std::pair{options.AllowRemote, "--allow-remote"}}) {
         if (given && command->Args.find(name) == std::string::npos) {
             err << "vornik-cli: " << command->Name << " takes no " << name << "\nUsage: vornik-cli [options] "
                 << CommandLine(*command) << "\n";
@@ -319,15 +319,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             << "\nUsage: vornik-cli [options] " << CommandLine(*command) << "\n";
         return CliUsage;
     }
-    TErrConsole console(err);
-    g_console = &console;
+    TCliErrConsole console(err);
     SetConsole(&console);
     isAUTONOM = true;
     if (options.Trace) MessDepth = mdFunctional;
     struct TRestore {
         ~TRestore() {
             SetConsole(nullptr);
-            g_console = nullptr;
         }
     } restore;
 

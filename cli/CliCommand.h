@@ -4,6 +4,7 @@
 // table with AddCliCommand from the function CliCommandList.cpp calls.
 #pragma once
 #include "kkm/U_kkms.h"
+#include "app/Dialog.h"
 #include "link/U_protocolkkm.h"
 
 #include <nlohmann/json.hpp>
@@ -31,6 +32,9 @@ struct TCliOptions {
     std::string Data;        // --data FILE: the journal's source lines (journal read)
     std::string Ports;       // --ports N,N...: the ports to search (search)
     bool AllNets = false;    // --all-nets: every network number (search)
+    std::string Listen;      // --listen ADDR:PORT (serve)
+    std::string TokenFile;   // --token-file FILE (serve)
+    bool AllowRemote = false;  // --allow-remote (serve)
 };
 
 class TCliContext;
@@ -65,6 +69,14 @@ public:
     TKKM KKM;
     TProtocolKKM Link;
 
+    // Set by a front end that shows long work itself (the HTTP service's
+    // jobs): told the progress instead of the bar on standard error, and
+    // asked between steps whether to stop, as "Остановить" does.
+    std::function<void(int done, int total)> Progress;
+    std::function<bool()> StopRequested;
+    // The request field a usage error is about (the service's 400 answers).
+    std::string ErrorField;
+
     // Sets up and opens the port; false after saying why. Do opens it when
     // it is closed.
     bool OpenPort();
@@ -78,18 +90,39 @@ public:
     bool Do(bool (TProtocolKKM::*command)(), const std::string& what);
     bool Do(bool (TProtocolKKM::*command)(int), int n, const std::string& what);
 
-    // A usage error: the text on standard error, status 2.
-    int Usage(const std::string& text);
+    // A usage error: the text on standard error, status 2; field names the
+    // input at fault, when one is.
+    int Usage(const std::string& text, const std::string& field = "");
     // A failure the tool finds itself: the text on standard error, status 1.
     int Fail(const std::string& text);
     // Prints the document (with --json).
     void PrintJson(const nlohmann::json& doc);
 
-    // Error lines the message functions have written since the start.
-    int ErrorLines() const;
+    // Error lines the message functions have written on this context's
+    // thread since it was made.
+    int ErrorLines() const { return errors_; }
 
 private:
+    friend class TCliErrConsole;
     bool Finish(bool ok, int errorsBefore, const std::string& what);
+    int errors_ = 0;
+    TCliContext* previous_;
+};
+
+// The message functions' console: every line as plain text on the error
+// stream of the context made last on the calling thread (fallback when there
+// is none), error lines counted there. Only the colour tags the message
+// functions put in are taken out, so a trace's "<-" stays as it is.
+class TCliErrConsole : public IConsole {
+public:
+    explicit TCliErrConsole(std::ostream& fallback) : fallback_(fallback) {}
+    int LineCount() const override { return 0; }
+    void DeleteFirstLine() override {}
+    void Reset() override {}
+    void AddLine(const std::string& markedLine) override;
+
+private:
+    std::ostream& fallback_;
 };
 
 // The whole tool: parses args (without the program name) and runs the

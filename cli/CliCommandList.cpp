@@ -14,6 +14,7 @@ void AddGoodsTransferCommands();
 void AddProfilesCommands();
 void AddJournalCommands();
 void AddSearchCommand();
+void AddServeCommand();
 
 void AddCliCommands() {
     AddInfoCommands();
@@ -26,4 +27,5 @@ void AddCliCommands() {
     AddProfilesCommands();
     AddJournalCommands();
     AddSearchCommand();
+    AddServeCommand();
 }

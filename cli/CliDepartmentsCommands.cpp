@@ -1,6 +1,7 @@
 // departments get, departments set.
 #include "cli/CliCommand.h"
 
+#include "cli/CliRegisterWork.h"
 #include "cli/CliText.h"
 #include "kkm/KKMCommands.h"
 
@@ -9,13 +10,6 @@
 #include <ostream>
 
 namespace {
-
-struct TDepLine {
-    std::uint8_t Kind = DepKindClosed;
-    std::string Name;
-    std::string NG;  // "A".."E", empty for none
-    long long Price = 0;  // kopecks
-};
 
 std::string KindWord(std::uint8_t kind) {
     return kind == DepKindGoods ? "goods" : kind == DepKindService ? "service" : "closed";
@@ -34,28 +28,20 @@ int DepCount(TCliContext& ctx) {
 }
 
 int Get(TCliContext& ctx) {
-    if (!ReadCount(ctx)) return CliFailed;
-    nlohmann::json list = nlohmann::json::array();
-    for (int n = 1; n <= DepCount(ctx); ++n) {
-        if (!ctx.Do(&TProtocolKKM::GetDepatment, n, "reading department " + std::to_string(n))) return CliFailed;
-        const TDepRec& d = ctx.Info().Deps[n - 1];
-        const std::string price = FixedText(Kopecks(d.Price));
-        if (ctx.Options.Json)
-            list.push_back({{"number", n},
-                            {"kind", KindWord(d.Kind)},
-                            {"status", d.Status},
-                            {"name", d.Name},
-                            {"taxGroup", TaxWord(d)},
-                            {"price", price}});
-        else
-            ctx.Out << n << ";" << KindWord(d.Kind) << ";" << d.Name << ";" << TaxWord(d) << ";" << price << "\n";
+    nlohmann::json list;
+    if (const int status = DepartmentsJson(ctx, list); status != CliOk) return status;
+    if (ctx.Options.Json) {
+        ctx.PrintJson(list);
+        return CliOk;
     }
-    if (ctx.Options.Json) ctx.PrintJson(list);
+    for (const auto& d : list)
+        ctx.Out << d["number"].get<int>() << ";" << d["kind"].get<std::string>() << ";" << d["name"].get<std::string>()
+                << ";" << d["taxGroup"].get<std::string>() << ";" << d["price"].get<std::string>() << "\n";
     return CliOk;
 }
 
 // One line of a departments file; false with the reason.
-bool ParseLine(const std::string& line, int& number, TDepLine& dep, std::string& why) {
+bool ParseLine(const std::string& line, TDepartmentWant& dep, std::string& why) {
     std::vector<std::string> f;
     std::size_t from = 0;
     for (;;) {
@@ -69,44 +55,23 @@ bool ParseLine(const std::string& line, int& number, TDepLine& dep, std::string&
         why = "the department number must be 1..16";
         return false;
     }
-    number = static_cast<int>(n);
-    const std::string kind = f.size() > 1 ? f[1] : "";
-    if (kind == "closed") {
-        dep = TDepLine{};
-        return true;
-    }
-    if (kind != "goods" && kind != "service") {
+    dep.Number = static_cast<int>(n);
+    if (!DepartmentKind(f.size() > 1 ? f[1] : "", dep.Kind)) {
         why = "the kind must be goods, service or closed";
         return false;
     }
+    if (dep.Kind == DepKindClosed) return true;
     if (f.size() < 5) {
         why = "expected number;kind;name;tax group;price";
         return false;
     }
-    dep.Kind = kind == "goods" ? DepKindGoods : DepKindService;
-    dep.Name.clear();
-    for (std::size_t i = 2; i + 2 < f.size(); ++i) dep.Name += (i > 2 ? ";" : "") + f[i];  // a name may hold ";"
-    if (!RegisterTextFits(dep.Name, 22, why)) {
-        why = "the name " + why;
-        return false;
-    }
-    const std::string tax = f[f.size() - 2];
-    if (tax == "-" || tax.empty()) {
-        dep.NG.clear();
-    } else if (tax.size() == 1 && tax[0] >= 'A' && tax[0] <= 'E') {
-        dep.NG = tax;
-    } else {
-        why = "the tax group must be A..E or -";
-        return false;
-    }
-    if (!ParseMoney(f.back(), dep.Price)) {
-        why = "the price must be roubles with at most two decimals, like 12.50";
-        return false;
-    }
-    return true;
+    std::string name;
+    for (std::size_t i = 2; i + 2 < f.size(); ++i) name += (i > 2 ? ";" : "") + f[i];  // a name may hold ";"
+    std::string part;
+    return CheckDepartment(name, f[f.size() - 2], f.back(), dep, why, part);
 }
 
-bool SameDepartment(const TDepRec& d, const TDepLine& want) {
+bool SameDepartment(const TDepRec& d, const TDepartmentWant& want) {
     if (d.Kind != want.Kind) return false;
     if (want.Kind == DepKindClosed) return true;
     const std::string ng = want.NG.empty() ? "@" : want.NG;
@@ -118,46 +83,111 @@ int Set(TCliContext& ctx) {
     std::vector<std::string> lines;
     std::string error;
     if (!ReadTextLines(path, lines, error)) return ctx.Usage(error);
-    std::map<int, TDepLine> wanted;
+    std::vector<TDepartmentWant> wanted;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (line.empty() || line[0] == '#') continue;
-        int n = 0;
-        TDepLine dep;
+        TDepartmentWant dep;
         std::string why;
-        const std::string where = path + ":" + std::to_string(i + 1) + ": ";
-        if (!ParseLine(line, n, dep, why)) return ctx.Usage(where + why);
-        if (!wanted.emplace(n, dep).second) return ctx.Usage(where + "department " + std::to_string(n) + " is given twice");
+        dep.Field = path + ":" + std::to_string(i + 1);
+        if (!ParseLine(line, dep, why)) return ctx.Usage(dep.Field + ": " + why);
+        wanted.push_back(dep);
     }
     if (wanted.empty()) return ctx.Usage(path + ": no departments in it");
-    if (!ReadCount(ctx)) return CliFailed;
-    for (const auto& [n, dep] : wanted)
-        if (n > DepCount(ctx))
-            return ctx.Usage("department " + std::to_string(n) + ": this register has " + std::to_string(DepCount(ctx)) +
-                             " departments");
-    int status = CliOk;
-    for (const auto& [n, want] : wanted) {
-        TDepRec& d = ctx.Info().Deps[n - 1];
-        d.Kind = want.Kind;
-        d.Status = DepKindText(want.Kind);
-        d.Name = want.Name;
-        d.NG = want.Kind == DepKindClosed ? "0" : want.NG;
-        d.Price = static_cast<double>(want.Price) / 100.0;
-        const std::string what = "department " + std::to_string(n);
-        if (!ctx.Do(&TProtocolKKM::SetDepatment, n, "writing " + what) ||
-            !ctx.Do(&TProtocolKKM::GetDepatment, n, "reading " + what + " back"))
-            return CliFailed;
-        if (SameDepartment(ctx.Info().Deps[n - 1], want)) {
-            ctx.Out << what << " written and confirmed\n";
-        } else {
-            ctx.Err << "vornik-cli: " << what << " reads back differently from what was written\n";
-            status = CliFailed;
-        }
-    }
+    nlohmann::json report;
+    const int status = WriteDepartments(ctx, wanted, report);
+    if (report.contains("departments"))
+        for (const auto& d : report["departments"])
+            if (d["confirmed"].get<bool>()) ctx.Out << "department " << d["number"].get<int>() << " written and confirmed\n";
     return status;
 }
 
 }  // namespace
+
+bool DepartmentKind(const std::string& word, std::uint8_t& kind) {
+    if (word == "goods") kind = DepKindGoods;
+    else if (word == "service") kind = DepKindService;
+    else if (word == "closed") kind = DepKindClosed;
+    else return false;
+    return true;
+}
+
+bool CheckDepartment(const std::string& name, const std::string& tax, const std::string& price, TDepartmentWant& dep,
+                     std::string& why, std::string& part) {
+    if (!RegisterTextFits(name, 22, why)) {
+        why = "the name " + why;
+        part = "name";
+        return false;
+    }
+    dep.Name = name;
+    if (tax == "-" || tax.empty()) {
+        dep.NG.clear();
+    } else if (tax.size() == 1 && tax[0] >= 'A' && tax[0] <= 'E') {
+        dep.NG = tax;
+    } else {
+        why = "the tax group must be A..E or -";
+        part = "taxGroup";
+        return false;
+    }
+    if (!ParseMoney(price, dep.Price)) {
+        why = "the price must be roubles with at most two decimals, like 12.50";
+        part = "price";
+        return false;
+    }
+    return true;
+}
+
+int DepartmentsJson(TCliContext& ctx, nlohmann::json& list) {
+    if (!ReadCount(ctx)) return CliFailed;
+    list = nlohmann::json::array();
+    for (int n = 1; n <= DepCount(ctx); ++n) {
+        if (!ctx.Do(&TProtocolKKM::GetDepatment, n, "reading department " + std::to_string(n))) return CliFailed;
+        const TDepRec& d = ctx.Info().Deps[n - 1];
+        list.push_back({{"number", n},
+                        {"kind", KindWord(d.Kind)},
+                        {"status", d.Status},
+                        {"name", d.Name},
+                        {"taxGroup", TaxWord(d)},
+                        {"price", FixedText(Kopecks(d.Price))}});
+    }
+    return CliOk;
+}
+
+int WriteDepartments(TCliContext& ctx, const std::vector<TDepartmentWant>& wanted, nlohmann::json& report) {
+    std::map<int, const TDepartmentWant*> byNumber;
+    for (const auto& w : wanted)
+        if (!byNumber.emplace(w.Number, &w).second)
+            return ctx.Usage(w.Field + ": department " + std::to_string(w.Number) + " is given twice", w.Field);
+    if (!ReadCount(ctx)) return CliFailed;
+    for (const auto& [n, w] : byNumber)
+        if (n > DepCount(ctx))
+            return ctx.Usage("department " + std::to_string(n) + ": this register has " + std::to_string(DepCount(ctx)) +
+                             " departments", w->Field);
+    int status = CliOk;
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& [n, want] : byNumber) {
+        TDepRec& d = ctx.Info().Deps[n - 1];
+        d.Kind = want->Kind;
+        d.Status = DepKindText(want->Kind);
+        d.Name = want->Kind == DepKindClosed ? "" : want->Name;
+        d.NG = want->Kind == DepKindClosed ? "0" : want->NG;
+        d.Price = want->Kind == DepKindClosed ? 0.0 : static_cast<double>(want->Price) / 100.0;
+        const std::string what = "department " + std::to_string(n);
+        if (!ctx.Do(&TProtocolKKM::SetDepatment, n, "writing " + what) ||
+            !ctx.Do(&TProtocolKKM::GetDepatment, n, "reading " + what + " back")) {
+            report = {{"departments", list}, {"confirmed", false}};
+            return CliFailed;
+        }
+        const bool same = SameDepartment(ctx.Info().Deps[n - 1], *want);
+        if (!same) {
+            ctx.Err << "vornik-cli: " << what << " reads back differently from what was written\n";
+            status = CliFailed;
+        }
+        list.push_back({{"number", n}, {"confirmed", same}});
+    }
+    report = {{"departments", list}, {"confirmed", status == CliOk}};
+    return status;
+}
 
 void AddDepartmentsCommands() {
     AddCliCommand({"departments get", "", "the departments, in the file form departments set reads",

@@ -1,5 +1,6 @@
 // goods get.
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "cli/CliText.h"
 #include "kkm/KKMCommands.h"
@@ -22,45 +23,45 @@ int Get(TCliContext& ctx) {
     long long code = 0;
     if (!ParseWhole(ctx.Args[0], 0, MaxSingleGoodsCode, code))
         return ctx.Usage("\"" + ctx.Args[0] + "\": a goods code is 0..9999");
-    if (!ctx.Do(&TProtocolKKM::GetTOBAP, static_cast<int>(code), "reading goods " + std::to_string(code)))
-        return CliFailed;
-    const TKKMInfo& info = ctx.Info();
-    const std::uint8_t* g = info.Goods;
-    const bool weighable = g[0] == 0xAA;
-    const std::string tax = g[42] >= 1 && g[42] <= 5 ? std::string(1, static_cast<char>('A' + g[42] - 1)) : "-";
-    const std::string price = info.GoodsPrice.IsValid() ? DigitsFixedText(info.GoodsPrice.ToStr()) : "invalid";
-    const std::string sold = info.GoodsCount.IsValid() ? DigitsFixedText(info.GoodsCount.ToStr(), 3) : "0.000";
-    const std::string soldBy = weighable ? ((g[1] & 1) ? "piece" : "weight") : "-";
-    const std::string barcode = weighable && info.GoodsShtrih.IsValid() ? info.GoodsShtrih.ToStr() : "";
-    const bool blocked = (g[1] & 2) != 0;
-    const std::string name = BytesToStr(g + 5, 32);
+    nlohmann::json doc;
+    if (const int status = GoodsJson(ctx, static_cast<int>(code), doc); status != CliOk) return status;
     if (ctx.Options.Json) {
-        ctx.PrintJson({{"code", info.GoodsCode.ToStr()},
-                       {"type", TypeWord(g[0])},
-                       {"name", name},
-                       {"price", price},
-                       {"taxGroup", tax},
-                       {"section", g[43]},
-                       {"soldBy", soldBy},
-                       {"barcode", barcode == "0" ? "" : barcode},
-                       {"blocked", blocked},
-                       {"sold", sold}});
+        ctx.PrintJson(doc);
         return CliOk;
     }
-    ctx.Out << "code: " << info.GoodsCode.ToStr() << "\n"
-            << "type: " << TypeWord(g[0]) << "\n"
-            << "name: " << name << "\n"
-            << "price: " << price << "\n"
-            << "tax group: " << tax << "\n"
-            << "section: " << int(g[43]) << "\n"
-            << "sold by: " << soldBy << "\n"
-            << "barcode: " << (barcode == "0" ? "" : barcode) << "\n"
-            << "blocked: " << (blocked ? "yes" : "no") << "\n"
-            << "sold: " << sold << "\n";
+    ctx.Out << "code: " << doc["code"].get<std::string>() << "\n"
+            << "type: " << doc["type"].get<std::string>() << "\n"
+            << "name: " << doc["name"].get<std::string>() << "\n"
+            << "price: " << doc["price"].get<std::string>() << "\n"
+            << "tax group: " << doc["taxGroup"].get<std::string>() << "\n"
+            << "section: " << doc["section"].get<int>() << "\n"
+            << "sold by: " << doc["soldBy"].get<std::string>() << "\n"
+            << "barcode: " << doc["barcode"].get<std::string>() << "\n"
+            << "blocked: " << (doc["blocked"].get<bool>() ? "yes" : "no") << "\n"
+            << "sold: " << doc["sold"].get<std::string>() << "\n";
     return CliOk;
 }
 
 }  // namespace
+
+int GoodsJson(TCliContext& ctx, int code, nlohmann::json& doc) {
+    if (!ctx.Do(&TProtocolKKM::GetTOBAP, code, "reading goods " + std::to_string(code))) return CliFailed;
+    const TKKMInfo& info = ctx.Info();
+    const std::uint8_t* g = info.Goods;
+    const bool weighable = g[0] == 0xAA;
+    const std::string barcode = weighable && info.GoodsShtrih.IsValid() ? info.GoodsShtrih.ToStr() : "";
+    doc = {{"code", info.GoodsCode.ToStr()},
+           {"type", TypeWord(g[0])},
+           {"name", BytesToStr(g + 5, 32)},
+           {"price", info.GoodsPrice.IsValid() ? DigitsFixedText(info.GoodsPrice.ToStr()) : "invalid"},
+           {"taxGroup", g[42] >= 1 && g[42] <= 5 ? std::string(1, static_cast<char>('A' + g[42] - 1)) : "-"},
+           {"section", g[43]},
+           {"soldBy", weighable ? ((g[1] & 1) ? "piece" : "weight") : "-"},
+           {"barcode", barcode == "0" ? "" : barcode},
+           {"blocked", (g[1] & 2) != 0},
+           {"sold", info.GoodsCount.IsValid() ? DigitsFixedText(info.GoodsCount.ToStr(), 3) : "0.000"}};
+    return CliOk;
+}
 
 void AddGoodsCommands() {
     AddCliCommand({"goods get", "CODE", "one goods record by its code (0..9999)",

@@ -2,7 +2,9 @@
 // goods exchange file and back, with the goods page's own transfers.
 #include "cli/CliBarConsole.h"
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
+#include "app/AppHooks.h"
 #include "app/Dialog.h"
 #include "app/TransferState.h"
 #include "goods/GoodsExchange.h"
@@ -33,12 +35,21 @@ struct TGoodsRig {
         Session.ComPort.SetSpeed(ctx.Options.Speed);
         Session.KKM.NetNumber = static_cast<std::uint8_t>(ctx.Options.Net);
         Goods.View.SetProgressMax = [this](int m) { maximum_ = m; };
-        Goods.View.SetProgressPos = [this, &ctx](int p) { Bar.DrawBar(ctx.Err, "goods", p + 1, std::max(maximum_, p + 1)); };
+        Goods.View.SetProgressPos = [this, &ctx](int p) {
+            if (ctx.Progress) ctx.Progress(p + 1, std::max(maximum_, p + 1));
+            else Bar.DrawBar(ctx.Err, "goods", p + 1, std::max(maximum_, p + 1));
+        };
+        // A stop asked for from outside ends the transfer as "Остановить" does.
+        if (ctx.StopRequested)
+            AppHooks().ProcessEvents = [this, &ctx] {
+                if (ctx.StopRequested()) Transfer.StopRequested = true;
+            };
         Goods.View.ShowProgress = [this](bool shown) {
             if (!shown) Bar.EndBar();
         };
     }
     ~TGoodsRig() {
+        AppHooks().ProcessEvents = nullptr;
         Bar.EndBar();
         if (Session.IsConnected()) Session.ComPort.Close();
         SetConsole(Previous);
@@ -75,32 +86,54 @@ std::map<int, TRecordBytes> RecordsOf(TMemTable& t, int limit = INT_MAX) {
 int ReadAll(TCliContext& ctx) {
     const std::string& path = ctx.Options.Out;
     if (path.empty()) return ctx.Usage("goods read-all: --out FILE.dbf or FILE.csv names the file to write");
-    TGoodsRig rig(ctx);
-    if (!rig.Goods.bLoadTOBAPClick()) return ctx.Fail("reading the goods failed");
-    std::string error;
-    if (ExportGoodsFile(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
-        return ctx.Fail("cannot write " + path + ": " + error);
-    const int records = rig.BD.mtTOBAP.RecordCount();
+    nlohmann::json doc;
+    if (const int status = ReadAllGoods(ctx, path, doc); status != CliOk) return status;
     if (ctx.Options.Json) {
-        ctx.PrintJson({{"file", path}, {"records", records}, {"serialNumber", rig.Serial()}});
+        ctx.PrintJson(doc);
         return CliOk;
     }
-    ctx.Out << "read " << records << " goods records from the register " << rig.Serial() << " into " << path << "\n";
+    ctx.Out << "read " << doc["records"].get<int>() << " goods records from the register "
+            << doc["serialNumber"].get<std::string>() << " into " << path << "\n";
     return CliOk;
 }
 
 int WriteAll(TCliContext& ctx) {
     const std::string& path = ctx.Args[0];
+    nlohmann::json doc;
+    const int status = WriteAllGoods(ctx, path, doc);
+    if (doc.contains("confirmed") && doc["confirmed"].get<bool>())
+        ctx.Out << "wrote " << doc["records"].get<int>() << " goods records from " << path << " to the register "
+                << doc["serialNumber"].get<std::string>() << ", read back and confirmed\n";
+    return status;
+}
+
+}  // namespace
+
+int ReadAllGoods(TCliContext& ctx, const std::string& path, nlohmann::json& doc) {
+    TGoodsRig rig(ctx);
+    if (!rig.Goods.bLoadTOBAPClick()) return ctx.Fail("reading the goods failed");
+    std::string error;
+    if (ExportGoodsFile(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
+        return ctx.Fail("cannot write " + path + ": " + error);
+    doc = {{"file", path}, {"records", rig.BD.mtTOBAP.RecordCount()}, {"serialNumber", rig.Serial()}};
+    return CliOk;
+}
+
+int CheckGoodsFile(TCliContext& ctx, const std::string& path, TMemTable& t) {
+    std::string error;
+    switch (ImportGoodsFile(t, path, INT_MAX, error)) {
+        case TGoodsFileResult::Ok: return CliOk;
+        case TGoodsFileResult::BadValue: return ctx.Usage(error, "body");
+        default: return ctx.Usage("cannot read " + path + ": " + error, "body");
+    }
+}
+
+int WriteAllGoods(TCliContext& ctx, const std::string& path, nlohmann::json& doc) {
     TGoodsRig rig(ctx);
     TMemTable& t = rig.BD.mtTOBAP;
     // The whole file is checked before anything is sent; the register's own
     // capacity limits what is written.
-    std::string error;
-    switch (ImportGoodsFile(t, path, INT_MAX, error)) {
-        case TGoodsFileResult::Ok: break;
-        case TGoodsFileResult::BadValue: return ctx.Usage(error);
-        default: return ctx.Usage("cannot read " + path + ": " + error);
-    }
+    if (const int status = CheckGoodsFile(ctx, path, t); status != CliOk) return status;
     const bool written = rig.Goods.bSaveTOBAPClick();
     const int left = rig.Goods.NotWrittenPastCapacity;
     if (!written && left == 0) return ctx.Fail("writing the goods failed");
@@ -116,15 +149,15 @@ int WriteAll(TCliContext& ctx) {
         if (cleared ? it != kept.end() : it == kept.end() || it->second != bytes)
             return ctx.Fail("the register did not keep goods " + std::to_string(code) + " as written");
     }
-    ctx.Out << "wrote " << expected.size() << " goods records from " << path << " to the register "
-            << rig.Serial() << ", read back and confirmed\n";
+    doc = {{"records", expected.size()},
+           {"serialNumber", rig.Serial()},
+           {"confirmed", true},
+           {"notWrittenPastCapacity", left}};
     if (left > 0)
         return ctx.Fail(std::to_string(left) + " goods rows past the model's capacity of " + std::to_string(limit) +
                         " were not written");
     return CliOk;
 }
-
-}  // namespace
 
 void AddGoodsTransferCommands() {
     AddCliCommand({"goods read-all", "--out FILE.dbf|FILE.csv", "the register's whole goods table into a goods exchange file",

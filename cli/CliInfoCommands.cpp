@@ -1,5 +1,6 @@
 // ports, info.
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "app/ProjectsVars.h"
 
@@ -9,48 +10,62 @@
 namespace {
 
 int Ports(TCliContext& ctx) {
+    const nlohmann::json list = PortsJson();
+    if (ctx.Options.Json) {
+        ctx.PrintJson(list);
+        return CliOk;
+    }
+    for (const auto& p : list)
+        ctx.Out << "COM" << p["port"].get<int>() << "\t" << p["device"].get<std::string>()
+                << (p["busy"].get<bool>() ? "\tBUSY" : "") << "\n";
+    return CliOk;
+}
+
+int Info(TCliContext& ctx) {
+    nlohmann::json doc;
+    if (const int status = InfoJson(ctx, doc); status != CliOk) return status;
+    if (ctx.Options.Json) {
+        ctx.PrintJson(doc);
+        return CliOk;
+    }
+    ctx.Out << "model: " << doc["model"].get<std::string>() << "\n"
+            << "serial number: " << doc["serialNumber"].get<std::string>() << "\n"
+            << "version: " << doc["version"].get<std::string>() << "\n"
+            << "mode: " << doc["modeText"].get<std::string>() << "\n"
+            << "date: " << doc["date"].get<std::string>() << "\n"
+            << "time: " << doc["time"].get<std::string>() << "\n";
+    return CliOk;
+}
+
+}  // namespace
+
+nlohmann::json PortsJson() {
     nlohmann::json list = nlohmann::json::array();
     std::istringstream in(EnumComPorts());
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("COM", 0) != 0) continue;
-        const bool busy = line.find("BUSY") != std::string::npos;
         const int n = std::stoi(line.substr(3));
-        if (ctx.Options.Json)
-            list.push_back({{"port", n}, {"device", PortDevicePath(n)}, {"busy", busy}});
-        else
-            ctx.Out << "COM" << n << "\t" << PortDevicePath(n) << (busy ? "\tBUSY" : "") << "\n";
+        list.push_back({{"port", n}, {"device", PortDevicePath(n)}, {"busy", line.find("BUSY") != std::string::npos}});
     }
-    if (ctx.Options.Json) ctx.PrintJson(list);
-    return CliOk;
+    return list;
 }
 
-int Info(TCliContext& ctx) {
+int InfoJson(TCliContext& ctx, nlohmann::json& doc) {
     if (!ctx.Do(&TProtocolKKM::GetKKMInfo, "reading the register's identity") ||
         !ctx.Do(&TProtocolKKM::GetDateTime, "reading the register's clock"))
         return CliFailed;
     const TKKMInfo& info = ctx.Info();
-    if (ctx.Options.Json) {
-        ctx.PrintJson({{"model", info.Model},
-                       {"serialNumber", info.SerialNumber},
-                       {"version", info.Version},
-                       {"mode", info.Mode},
-                       {"modeText", KKMModeText(info.Mode)},
-                       {"date", info.DateText},
-                       {"time", info.TimeText}});
-        return CliOk;
-    }
-    ctx.Out << "model: " << info.Model << "\n"
-            << "serial number: " << info.SerialNumber << "\n"
-            << "version: " << info.Version << "\n"
-            << "mode: " << KKMModeText(info.Mode) << "\n"
-            << "date: " << info.DateText << "\n"
-            << "time: " << info.TimeText << "\n";
+    doc = {{"model", info.Model},
+           {"serialNumber", info.SerialNumber},
+           {"version", info.Version},
+           {"mode", info.Mode},
+           {"modeText", KKMModeText(info.Mode)},
+           {"date", info.DateText},
+           {"time", info.TimeText}};
     return CliOk;
 }
-
-}  // namespace
 
 void AddInfoCommands() {
     AddCliCommand({"ports", "", "list the serial ports, BUSY where another program holds one",

@@ -2,6 +2,7 @@
 // journal as receipt text and source lines, and the offline conversions of
 // its saved data file and of raw packet bytes.
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "app/AppHooks.h"
 #include "app/TextCodec.h"
@@ -71,8 +72,8 @@ bool CanWriteTo(TCliContext& ctx, const std::string& path) {
 // standard error when it is a terminal; a message ends the count's line first.
 class TCliMagazine : public IMagazineView, public IConsole {
 public:
-    TCliMagazine(std::ostream& err, const TTransferState& transfer)
-        : err_(err), transfer_(transfer), next_(Console()), terminal_(isatty(STDERR_FILENO) != 0) {
+    TCliMagazine(std::ostream& err, const TTransferState& transfer, bool count)
+        : err_(err), transfer_(transfer), next_(Console()), terminal_(count && isatty(STDERR_FILENO) != 0) {
         SetConsole(this);
     }
     ~TCliMagazine() override {
@@ -130,39 +131,26 @@ int Read(TCliContext& ctx) {
     const std::string& dataFile = ctx.Options.Data;
     if ((!textFile.empty() && !CanWriteTo(ctx, textFile)) || (!dataFile.empty() && !CanWriteTo(ctx, dataFile)))
         return CliUsage;
-
-    TTransferState transfer;
-    TCliMagazine view(ctx.Err, transfer);
-    TMagazineReader reader(ctx.Link, [&ctx] { return ctx.Port.IsOpen() || ctx.OpenPort(); }, transfer, view);
     // Ctrl+C stops the read between packets, as the page's stop button does.
     g_interrupted = 0;
     const auto previousHandler = std::signal(SIGINT, OnInterrupt);
-    const auto previousHooks = AppHooks();
-    AppHooks().ProcessEvents = [&transfer] {
-        if (g_interrupted) transfer.StopRequested = true;
-    };
-    const TMagazineReadResult result = reader.Read();
-    AppHooks() = previousHooks;
+    ctx.StopRequested = [] { return g_interrupted != 0; };
+    nlohmann::json doc;
+    bool stopped = false;
+    const int status = ReadJournal(ctx, doc, stopped);
     std::signal(SIGINT, previousHandler);
-    if (result == TMagazineReadResult::NotConnected) return CliFailed;
+    if (!doc.contains("text")) return status;
 
     // What arrived is kept whatever the outcome.
+    const std::string text = doc["text"], source = doc["source"];
     bool saved = true;
-    if (!textFile.empty()) saved = SaveMagazineFile(textFile, view.Text) && saved;
-    if (!dataFile.empty()) saved = SaveMagazineFile(dataFile, view.Source) && saved;
-    if (textFile.empty() && dataFile.empty()) ctx.Out << WithLf(view.Text);
+    if (!textFile.empty()) saved = SaveMagazineFile(textFile, text) && saved;
+    if (!dataFile.empty()) saved = SaveMagazineFile(dataFile, source) && saved;
+    if (textFile.empty() && dataFile.empty()) ctx.Out << WithLf(text);
     if (!saved) return CliFailed;
-    switch (result) {
-        case TMagazineReadResult::Loaded:
-            return CliOk;
-        case TMagazineReadResult::Partial:
-            return ctx.Fail("journal read stopped: " + std::to_string(std::count(view.Source.begin(), view.Source.end(), '\n')) +
-                            " operations kept");
-        default:
-            return ctx.Fail("journal read failed on " + ctx.Port.DeviceName() + ": " +
-                            std::to_string(std::count(view.Source.begin(), view.Source.end(), '\n')) +
-                            " operations kept");
-    }
+    if (status == CliOk) return CliOk;
+    const std::string kept = std::to_string(doc["operations"].get<int>()) + " operations kept";
+    return ctx.Fail(stopped ? "journal read stopped: " + kept : "journal read failed on " + ctx.Port.DeviceName() + ": " + kept);
 }
 
 int Render(TCliContext& ctx) {
@@ -188,6 +176,25 @@ int Decode(TCliContext& ctx) {
 }
 
 }  // namespace
+
+int ReadJournal(TCliContext& ctx, nlohmann::json& doc, bool& stopped) {
+    TTransferState transfer;
+    TCliMagazine view(ctx.Err, transfer, !ctx.Progress);
+    TMagazineReader reader(ctx.Link, [&ctx] { return ctx.Port.IsOpen() || ctx.OpenPort(); }, transfer, view);
+    const auto previousHooks = AppHooks();
+    AppHooks().ProcessEvents = [&] {
+        if (ctx.StopRequested && ctx.StopRequested()) transfer.StopRequested = true;
+        if (ctx.Progress) ctx.Progress(transfer.TransferPos, 0);
+    };
+    const TMagazineReadResult result = reader.Read();
+    AppHooks() = previousHooks;
+    stopped = result == TMagazineReadResult::Partial;
+    if (result == TMagazineReadResult::NotConnected) return CliFailed;
+    doc = {{"operations", std::count(view.Source.begin(), view.Source.end(), '\n')},
+           {"text", view.Text},
+           {"source", view.Source}};
+    return result == TMagazineReadResult::Loaded ? CliOk : CliFailed;
+}
 
 void AddJournalCommands() {
     AddCliCommand({"journal read", "[--text FILE] [--data FILE]", "the register's whole electronic journal",

@@ -1,6 +1,7 @@
 // lines get, lines set: the receipt header and footer lines with their fonts.
 #include "cli/CliCommand.h"
 
+#include "cli/CliRegisterWork.h"
 #include "cli/CliText.h"
 
 #include <algorithm>
@@ -32,36 +33,27 @@ bool ReadGroup(TCliContext& ctx, const TGroup& g) {
 }
 
 int Get(TCliContext& ctx) {
-    nlohmann::json doc = nlohmann::json::object();
-    for (const TGroup& g : kGroups) {
-        if (!ReadGroup(ctx, g)) return CliFailed;
-        const TKKMInfo& info = ctx.Info();
-        const int font = info.*g.Font;
-        if (ctx.Options.Json) {
-            nlohmann::json lines = nlohmann::json::array();
-            for (const auto& line : info.*g.Lines) lines.push_back(line);
-            doc[g.Key] = {{"font", font}, {"fontName", info.GetFontName(font)}, {"lines", lines}};
-        } else {
-            ctx.Out << g.Key << ".font=" << font << "\n";
-            for (int n = 1; n <= KKMLineCount; ++n) ctx.Out << g.Key << "." << n << "=" << (info.*g.Lines)[n - 1] << "\n";
-        }
+    nlohmann::json doc;
+    if (const int status = LinesJson(ctx, doc); status != CliOk) return status;
+    if (ctx.Options.Json) {
+        ctx.PrintJson(doc);
+        return CliOk;
     }
-    if (ctx.Options.Json) ctx.PrintJson(doc);
+    for (const TGroup& g : kGroups) {
+        const auto& group = doc[g.Key];
+        ctx.Out << g.Key << ".font=" << group["font"].get<int>() << "\n";
+        for (int n = 1; n <= KKMLineCount; ++n)
+            ctx.Out << g.Key << "." << n << "=" << group["lines"][n - 1].get<std::string>() << "\n";
+    }
     return CliOk;
 }
-
-struct TWanted {
-    int Font = -1;  // -1: keep the register's
-    std::map<int, std::string> Lines;
-    bool Any = false;
-};
 
 int Set(TCliContext& ctx) {
     const std::string& path = ctx.Args[0];
     std::vector<std::string> lines;
     std::string error;
     if (!ReadTextLines(path, lines, error)) return ctx.Usage(error);
-    std::map<std::string, TWanted> wanted;
+    std::map<std::string, TLinesWant> wanted;
     std::map<std::string, int> seen;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -76,8 +68,8 @@ int Set(TCliContext& ctx) {
         if (eq == std::string::npos || (group != "header" && group != "footer"))
             return ctx.Usage(where + "expected header.font=F, header.N=TEXT, footer.font=F or footer.N=TEXT");
         if (seen[key]++) return ctx.Usage(where + key + " is given twice");
-        TWanted& w = wanted[group];
-        w.Any = true;
+        TLinesWant& w = wanted[group];
+        w.Field = group + ".font";
         long long n = 0;
         if (item == "font") {
             if (!ParseWhole(value, 0, 255, n)) return ctx.Usage(where + "the font is a number");
@@ -91,17 +83,42 @@ int Set(TCliContext& ctx) {
         }
     }
     if (wanted.empty()) return ctx.Usage(path + ": no lines in it");
+    nlohmann::json report;
+    const int status = WriteLines(ctx, wanted, report);
+    if (report.contains("written"))
+        for (const auto& key : report["written"]) ctx.Out << key.get<std::string>() << " written and confirmed\n";
+    return status;
+}
+
+}  // namespace
+
+int LinesJson(TCliContext& ctx, nlohmann::json& doc) {
+    doc = nlohmann::json::object();
+    for (const TGroup& g : kGroups) {
+        if (!ReadGroup(ctx, g)) return CliFailed;
+        const TKKMInfo& info = ctx.Info();
+        const int font = info.*g.Font;
+        nlohmann::json lines = nlohmann::json::array();
+        for (const auto& line : info.*g.Lines) lines.push_back(line);
+        doc[g.Key] = {{"font", font}, {"fontName", info.GetFontName(font)}, {"lines", lines}};
+    }
+    return CliOk;
+}
+
+int WriteLines(TCliContext& ctx, const std::map<std::string, TLinesWant>& wanted, nlohmann::json& report) {
     if (!ctx.Do(&TProtocolKKM::GetKKMInfo, "reading the register's identity")) return CliFailed;
     const int lastFont = std::min(ctx.Info().maxCountFont, KKMFontNameCount - 1);
     for (const auto& [group, w] : wanted)
         if (w.Font > lastFont)
-            return ctx.Usage(group + ".font: this model's fonts are 0.." + std::to_string(lastFont));
+            return ctx.Usage(group + ".font: this model's fonts are 0.." + std::to_string(lastFont), w.Field);
 
     int status = CliOk;
+    nlohmann::json written = nlohmann::json::array();
+    report = {{"written", written}, {"confirmed", false}};
     for (const TGroup& g : kGroups) {
         const auto it = wanted.find(g.Key);
         if (it == wanted.end()) continue;
-        const TWanted& w = it->second;
+        const TLinesWant& w = it->second;
         if (!ReadGroup(ctx, g)) return CliFailed;  // lines not in the file keep their text
         TKKMInfo& info = ctx.Info();
         if (w.Font >= 0) info.*g.Font = static_cast<std::uint8_t>(w.Font);
@@ -115,16 +132,16 @@ int Set(TCliContext& ctx) {
         bool same = info.*g.Font == font;
         for (int n = 1; n <= KKMLineCount; ++n) same = same && (info.*g.Lines)[n - 1] == expected[n - 1];
         if (same) {
-            ctx.Out << g.Key << " written and confirmed\n";
+            written.push_back(g.Key);
         } else {
             ctx.Err << "vornik-cli: the " << g.Key << " reads back differently from what was written\n";
             status = CliFailed;
         }
+        report = {{"written", written}, {"confirmed", false}};
     }
+    report["confirmed"] = status == CliOk;
     return status;
 }
-
-}  // namespace
 
 void AddLinesCommands() {
     AddCliCommand({"lines get", "", "the receipt header and footer lines with their fonts",

@@ -1,6 +1,7 @@
 // search: the registers on every port, at every speed.
 #include "cli/CliBarConsole.h"
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "kkm/RegisterSearch.h"
 
@@ -26,9 +27,25 @@ bool ParsePortList(const std::string& text, std::set<int>& ports) {
 }
 
 int Search(TCliContext& ctx) {
+    nlohmann::json list;
+    if (const int status = SearchJson(ctx, list); status != CliOk) return status;
+    if (ctx.Options.Json) {
+        ctx.PrintJson(list);
+    } else {
+        for (const auto& r : list)
+            ctx.Out << r["port"].get<std::string>() << " " << r["speed"].get<int>() << " " << r["net"].get<int>() << " "
+                    << r["model"].get<std::string>() << " " << r["serialNumber"].get<std::string>() << " "
+                    << r["version"].get<std::string>() << "\n";
+    }
+    return list.empty() ? CliFailed : CliOk;
+}
+
+}  // namespace
+
+int SearchJson(TCliContext& ctx, nlohmann::json& list) {
     std::set<int> only;
     if (!ctx.Options.Ports.empty() && !ParsePortList(ctx.Options.Ports, only))
-        return ctx.Usage("--ports takes port numbers 1..256: 1,2,5");
+        return ctx.Usage("--ports takes port numbers 1..256: 1,2,5", "ports");
     std::vector<TSearchPort> ports = SearchPortList();
     if (!only.empty()) {
         std::erase_if(ports, [&](const TSearchPort& p) { return !only.count(p.Number); });
@@ -44,28 +61,25 @@ int Search(TCliContext& ctx) {
     // standard output at the end.
     TBarConsole bar(Console(), ctx.Options.Trace);
     SetConsole(&bar);
-    search.OnProgress = [&](int done, int total) { bar.DrawBar(ctx.Err, "search", done, total); };
+    search.OnProgress = [&](int done, int total) {
+        if (ctx.Progress) ctx.Progress(done, total);
+        else bar.DrawBar(ctx.Err, "search", done, total);
+        if (ctx.StopRequested && ctx.StopRequested()) search.Stop();
+    };
     const auto found = search.Run(ports);
     bar.EndBar();
     SetConsole(bar.Next());
-    if (ctx.Options.Json) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const auto& r : found)
-            list.push_back({{"port", "COM" + std::to_string(r.Port)},
-                            {"device", r.Device},
-                            {"speed", r.Speed},
-                            {"net", r.Net},
-                            {"model", r.Identity.Model},
-                            {"serialNumber", r.Identity.SerialNumber},
-                            {"version", r.Identity.Version}});
-        ctx.PrintJson(list);
-    } else {
-        for (const auto& r : found) ctx.Out << FoundRegisterLine(r) << "\n";
-    }
-    return found.empty() ? CliFailed : CliOk;
+    list = nlohmann::json::array();
+    for (const auto& r : found)
+        list.push_back({{"port", "COM" + std::to_string(r.Port)},
+                        {"device", r.Device},
+                        {"speed", r.Speed},
+                        {"net", r.Net},
+                        {"model", r.Identity.Model},
+                        {"serialNumber", r.Identity.SerialNumber},
+                        {"version", r.Identity.Version}});
+    return CliOk;
 }
-
-}  // namespace
 
 void AddSearchCommand() {
     AddCliCommand({"search", "[--ports N,N...] [--all-nets]", "find the registers on every port, speed and network number",

@@ -1,5 +1,6 @@
 // taxes.
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include <cstdio>
 #include <ostream>
@@ -7,33 +8,43 @@
 namespace {
 
 int Taxes(TCliContext& ctx) {
-    nlohmann::json list = nlohmann::json::array();
-    for (int n = 1; n <= KKMTaxCount; ++n) {
-        if (!ctx.Do(&TProtocolKKM::GetTax, n, "reading tax " + std::to_string(n))) return CliFailed;
-        const TTaxRec& t = ctx.Info().Taxes[n - 1];
-        const bool defined = t.Defined == 0xAA;
-        const std::string letter(1, static_cast<char>('A' + n - 1));
-        char percent[16];
-        std::snprintf(percent, sizeof percent, "%.2f", t.Percent);
-        if (ctx.Options.Json) {
-            nlohmann::json tax = {{"number", n}, {"group", letter}, {"defined", defined}};
-            if (defined) {
-                tax["type"] = t.Type;
-                tax["percent"] = t.Percent;
-                tax["name"] = t.Name;
-            }
-            list.push_back(tax);
-        } else if (defined) {
-            ctx.Out << n << "\t" << letter << "\t" << percent << "%\ttype " << int(t.Type) << "\t" << t.Name << "\n";
-        } else {
-            ctx.Out << n << "\t" << letter << "\tnot defined\n";
-        }
+    nlohmann::json list;
+    if (const int status = TaxesJson(ctx, list); status != CliOk) return status;
+    if (ctx.Options.Json) {
+        ctx.PrintJson(list);
+        return CliOk;
     }
-    if (ctx.Options.Json) ctx.PrintJson(list);
+    for (const auto& t : list) {
+        ctx.Out << t["number"].get<int>() << "\t" << t["group"].get<std::string>() << "\t";
+        if (!t["defined"].get<bool>()) {
+            ctx.Out << "not defined\n";
+            continue;
+        }
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "%.2f", t["percent"].get<double>());
+        ctx.Out << percent << "%\ttype " << t["type"].get<int>() << "\t" << t["name"].get<std::string>() << "\n";
+    }
     return CliOk;
 }
 
 }  // namespace
+
+int TaxesJson(TCliContext& ctx, nlohmann::json& list) {
+    list = nlohmann::json::array();
+    for (int n = 1; n <= KKMTaxCount; ++n) {
+        if (!ctx.Do(&TProtocolKKM::GetTax, n, "reading tax " + std::to_string(n))) return CliFailed;
+        const TTaxRec& t = ctx.Info().Taxes[n - 1];
+        const bool defined = t.Defined == 0xAA;
+        nlohmann::json tax = {{"number", n}, {"group", std::string(1, static_cast<char>('A' + n - 1))}, {"defined", defined}};
+        if (defined) {
+            tax["type"] = t.Type;
+            tax["percent"] = t.Percent;
+            tax["name"] = t.Name;
+        }
+        list.push_back(tax);
+    }
+    return CliOk;
+}
 
 void AddTaxesCommand() {
     AddCliCommand({"taxes", "", "the register's five taxes (tax groups A..E)",

@@ -1,0 +1,177 @@
+#include "serve/ServeHttp.h"
+
+#include "app/ConfigFile.h"
+#include "app/Dialog.h"
+#include "app/U_filedirwork.h"
+#include "link/Comport.h"
+#include "serve/ServeApi.h"
+#include "serve/ServeToken.h"
+
+#include <httplib.h>
+
+#include <csignal>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+// Connections served at once; more wait for the next free one.
+constexpr int kServerThreads = 64;
+
+TServeRequest FromHttp(const httplib::Request& req) {
+    TServeRequest r;
+    r.Method = req.method;
+    r.Path = req.path;
+    r.Query.insert(req.params.begin(), req.params.end());
+    for (const auto& [name, value] : req.headers) {
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        r.Headers.emplace(lower, value);
+    }
+    r.Body = req.body;
+    return r;
+}
+
+void ToHttp(const TServeResponse& r, httplib::Response& res) {
+    res.status = r.Status;
+    for (const auto& [name, value] : r.Headers) res.set_header(name, value);
+    res.set_content(r.Body, r.ContentType.c_str());
+}
+
+// The texts of the statuses the library answers by itself, for a JSON body.
+std::string StatusText(int status) {
+    switch (status) {
+        case 400: return "malformed request";
+        case 404: return "no such path";
+        case 413: return "the request body is over 16 MB";
+        case 414: return "the request line is too long";
+        default: return "request refused (" + std::to_string(status) + ")";
+    }
+}
+
+// The settings file's speed and network number, as the configurator uses them.
+void LineDefaults(int& speed, int& net) {
+    TComPort port;
+    port.LoadFromIni(ConfigFilePath(), "Port");
+    speed = port.GetSpeed();
+    net = ReadNetNumber();
+}
+
+std::string WebFolder() {
+    const std::string beside = JoinPath(ProgramDir(), "web");
+    return DirExists(beside) ? beside : JoinPath(DataDir(), "web");
+}
+
+}  // namespace
+
+bool IsLoopbackHost(const std::string& host) {
+    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
+bool SplitListen(const std::string& listen, std::string& host, int& port) {
+    std::size_t colon;
+    if (!listen.empty() && listen[0] == '[') {
+        const auto close = listen.find(']');
+        if (close == std::string::npos || close + 1 >= listen.size() || listen[close + 1] != ':') return false;
+        host = listen.substr(1, close - 1);
+        colon = close + 1;
+    } else {
+        colon = listen.rfind(':');
+        if (colon == std::string::npos || colon == 0) return false;
+        host = listen.substr(0, colon);
+        if (host.find(':') != std::string::npos) return false;
+    }
+    const std::string digits = listen.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    port = std::stoi(digits);
+    return port <= 65535 && !host.empty();
+}
+
+int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err) {
+    std::string host;
+    int port = 0;
+    if (!SplitListen(options.Listen, host, port)) {
+        err << "vornik-cli: --listen takes ADDR:PORT, like 127.0.0.1:8765\n";
+        return 2;
+    }
+    if (!IsLoopbackHost(host) && !options.AllowRemote) {
+        err << "vornik-cli: listening on " << host << " lets other computers in: add --allow-remote to do it\n";
+        return 2;
+    }
+    const std::string tokenFile = options.TokenFile.empty() ? JoinPath(CurrentDir(), ServeTokenFileName) : options.TokenFile;
+    TServeConfig config;
+    bool made = false;
+    std::string error;
+    if (!LoadOrMakeToken(tokenFile, config.Token, made, error)) {
+        err << "vornik-cli: " << error << "\n";
+        return 1;
+    }
+    LineDefaults(config.DefaultSpeed, config.DefaultNet);
+    config.WebDir = WebFolder();
+    config.ScratchDir = JoinPath(CurrentDir(), ".");
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && DirExists(tmp)) config.ScratchDir = tmp;
+    else if (DirExists("/tmp")) config.ScratchDir = "/tmp";
+    config.PortDevice = [](int n) { return PortDevicePath(n); };
+
+    // SIGINT and SIGTERM are taken by one thread that stops the server; every
+    // other thread (made after this) leaves them blocked.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    TServeApi api(config);
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+    server.set_payload_max_length(ServeMaxBody);
+    server.set_read_timeout(30, 0);
+    const auto handler = [&api](const httplib::Request& req, httplib::Response& res) { ToHttp(api.Handle(FromHttp(req)), res); };
+    server.Get(".*", handler);
+    server.Post(".*", handler);
+    server.Put(".*", handler);
+    server.Delete(".*", handler);
+    server.Patch(".*", handler);
+    server.Options(".*", handler);
+    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty()) ToHttp(ErrorResponse(res.status, StatusText(res.status)), res);
+    });
+
+    const int bound = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) {
+        err << "vornik-cli: cannot listen on " << options.Listen << ": " << SysErrorText() << "\n";
+        return 1;
+    }
+    const std::string where = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(bound);
+    out << "vornik-cli serve: listening on http://" << where << "/, token in " << tokenFile
+        << (made ? " (made now)" : "") << "\n";
+    if (!IsLoopbackHost(host))
+        out << "vornik-cli serve: WARNING: the traffic is not encrypted; the token and the register's data can be read "
+               "on the network\n";
+    out.flush();
+    Mess("Старт: HTTP service on " + where, false, false, true);
+
+    std::atomic<int> stopSignal{0};
+    std::thread stopper([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        stopSignal = signal;
+        server.stop();
+    });
+    server.listen_after_bind();
+    // Ended by a signal, or by a failure of the server: then the stopper is
+    // woken with a signal of our own.
+    if (stopSignal == 0) kill(getpid(), SIGTERM);
+    stopper.join();
+    api.Stop();
+    Mess("Стоп", false, false, true);
+    out << "vornik-cli serve: stopped\n";
+    return 0;
+}

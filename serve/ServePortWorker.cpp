@@ -1,0 +1,78 @@
+#include "serve/ServePortWorker.h"
+
+#include "app/AppHooks.h"
+#include "app/Dialog.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <sstream>
+
+TPortWorker::TPortWorker(std::string device) : device_(std::move(device)), thread_([this] { Run(); }) {}
+
+TPortWorker::~TPortWorker() {
+    Stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool TPortWorker::Submit(TTask task) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+        task.Refused(TPortOutcome::Stopped, "the service is stopping");
+        return true;
+    }
+    if (queue_.size() >= ServeQueueLimit) return false;
+    queue_.push_back(std::move(task));
+    wake_.notify_one();
+    return true;
+}
+
+void TPortWorker::Stop() {
+    std::deque<TTask> dropped;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        dropped.swap(queue_);
+        wake_.notify_one();
+    }
+    for (auto& t : dropped) t.Refused(TPortOutcome::Stopped, "the service is stopping");
+}
+
+void TPortWorker::Run() {
+    std::ostringstream out, err;
+    TCliOptions options;
+    options.Device = device_;
+    options.Json = true;
+    TCliContext ctx(options, out, err);
+    // The messages of this thread's exchanges go to the request's error text.
+    TCliErrConsole console(std::cerr);
+    SetThreadConsole(&console);
+    for (;;) {
+        TTask task;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) break;
+            task = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        out.str("");
+        err.str("");
+        ctx.ErrorField.clear();
+        ctx.Progress = nullptr;
+        ctx.StopRequested = nullptr;
+        ctx.Options.Speed = task.Speed;
+        ctx.Options.Net = task.Net;
+        ctx.KKM.NetNumber = static_cast<std::uint8_t>(task.Net);
+        if (!ctx.OpenPort()) {
+            const bool missing = access(device_.c_str(), F_OK) != 0;
+            task.Refused(missing ? TPortOutcome::NoDevice : TPortOutcome::Busy,
+                         missing ? "no device " + device_ : device_ + " is held by another program");
+            continue;
+        }
+        if (task.OwnPort) ctx.Port.Close();
+        task.Work(ctx);
+        ctx.Port.Close();
+    }
+    SetThreadConsole(nullptr);
+}
