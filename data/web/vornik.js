@@ -65,7 +65,7 @@ async function request(method, path, { body, type } = {}) {
     const token = sessionStorage.getItem(kTokenKey) || await askToken("");
     const headers = { Authorization: "Bearer " + token };
     let payload = body;
-    if (body !== undefined && !(body instanceof Blob)) {
+    if (body !== undefined && !Blob.prototype.isPrototypeOf(body)) {
       payload = JSON.stringify(body);
       headers["Content-Type"] = "application/json";
     } else if (type) {
@@ -297,7 +297,7 @@ const groups = {};  // name -> { read(), write(), loaded }
 
 function cell(row, content) {
   const td = row.insertCell();
-  if (content instanceof Node) td.append(content);
+  if (Node.prototype.isPrototypeOf(content)) td.append(content);
   else td.textContent = content;
   return td;
 }
