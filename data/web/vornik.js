@@ -115,14 +115,17 @@ async function onRegister(errorEl, work) {
     return;
   }
   errorEl.textContent = "";
-  (errorEl.closest(".page") || document).querySelectorAll(".invalid").forEach((el) => el.classList.remove("invalid"));
+  for (const room of [errorEl.closest(".page") || document, $("pnlConnection")])
+    room.querySelectorAll(".invalid").forEach((el) => el.classList.remove("invalid"));
   setBusy(true);
   try {
     await work();
   } catch (e) {
     errorEl.textContent = e.message;
     say(e.message, "err");
-    if (e.fieldMap && e.field) markField(e.fieldMap, e.field);
+    // The line parameters are the connection panel's; the rest the form's.
+    const fields = new Map([...(e.fieldMap || []), ["speed", $("cbSpeedPort")], ["net", $("cbNetNum")]]);
+    if (e.field) markField(fields, e.field);
   } finally {
     setBusy(false);
   }
@@ -259,7 +262,9 @@ async function startSearch() {
     foundRegisters = Array.isArray(job.result) ? job.result : [];
     for (const [i, r] of foundRegisters.entries()) {
       const row = $("gridFound").insertRow();
-      for (const v of [r.port, r.speed, r.net, r.model, r.serialNumber, r.version]) row.insertCell().textContent = v;
+      const fields = [r.port, r.speed, r.net, r.model, r.serialNumber, r.version];
+      for (const v of fields) row.insertCell().textContent = v;
+      say("Найдена ККМ: " + fields.join(" "), "ok");
       row.onclick = () => selectFound(i);
       row.ondblclick = () => connectFound();
     }
