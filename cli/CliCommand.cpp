@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "app/Dialog.h"
 #include "app/ProjectsVars.h"
@@ -6,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -46,6 +48,14 @@ bool ParseInt(const std::string& text, int& out) {
         if (c < '0' || c > '9') return false;
     out = std::stoi(text);
     return true;
+}
+
+// The options that name a file, by their word.
+const std::map<std::string, std::string TCliOptions::*>& FileOptions() {
+    static const std::map<std::string, std::string TCliOptions::*> options = {
+        {"--out", &TCliOptions::Out}, {"--text", &TCliOptions::Text}, {"--data", &TCliOptions::Data},
+        {"--token-file", &TCliOptions::TokenFile}};
+    return options;
 }
 
 std::string CommandLine(const TCliCommand& c) { return c.Name + (c.Args.empty() ? "" : " " + c.Args); }
@@ -207,6 +217,16 @@ void TCliContext::PrintJson(const nlohmann::json& doc) {
     Out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
+int PrintWork(TCliContext& ctx, const std::function<int(TCliContext&, nlohmann::json&)>& work,
+              const std::function<void(const nlohmann::json&)>& text) {
+    nlohmann::json doc;
+    const int status = work(ctx, doc);
+    if (status != CliOk) return status;
+    if (ctx.Options.Json) ctx.PrintJson(doc);
+    else text(doc);
+    return CliOk;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TCliOptions options;
     std::vector<std::string> words;
@@ -250,20 +270,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         } else if (a == "--speed") {
             if (!take(v) || !ParseInt(v, options.Speed) || !IsValidSpeed(options.Speed))
                 return bad("takes a line speed: 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000");
-        } else if (a == "--out") {
-            if (!take(options.Out) || options.Out.empty()) return bad("takes a file name");
-        } else if (a == "--text") {
-            if (!take(options.Text) || options.Text.empty()) return bad("takes a file name");
-        } else if (a == "--data") {
-            if (!take(options.Data) || options.Data.empty()) return bad("takes a file name");
+        } else if (const auto file = FileOptions().find(a); file != FileOptions().end()) {
+            if (!take(options.*file->second) || (options.*file->second).empty()) return bad("takes a file name");
         } else if (a == "--ports") {
             if (!take(options.Ports) || options.Ports.empty()) return bad("takes port numbers: 1,2,5");
         } else if (a == "--all-nets") {
             options.AllNets = true;
         } else if (a == "--listen") {
             if (!take(options.Listen) || options.Listen.empty()) return bad("takes ADDR:PORT, like 127.0.0.1:8765");
-        } else if (a == "--token-file") {
-            if (!take(options.TokenFile) || options.TokenFile.empty()) return bad("takes a file name");
         } else if (a == "--allow-remote") {
             options.AllowRemote = true;
         } else if (a == "--net") {

@@ -28,16 +28,11 @@ int DepCount(TCliContext& ctx) {
 }
 
 int Get(TCliContext& ctx) {
-    nlohmann::json list;
-    if (const int status = DepartmentsJson(ctx, list); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(list);
-        return CliOk;
-    }
-    for (const auto& d : list)
-        ctx.Out << d["number"].get<int>() << ";" << d["kind"].get<std::string>() << ";" << d["name"].get<std::string>()
-                << ";" << d["taxGroup"].get<std::string>() << ";" << d["price"].get<std::string>() << "\n";
-    return CliOk;
+    return PrintWork(ctx, DepartmentsJson, [&](const nlohmann::json& list) {
+        for (const auto& d : list)
+            ctx.Out << d["number"].get<int>() << ";" << d["kind"].get<std::string>() << ";" << d["name"].get<std::string>()
+                    << ";" << d["taxGroup"].get<std::string>() << ";" << d["price"].get<std::string>() << "\n";
+    });
 }
 
 // One line of a departments file; false with the reason.

@@ -23,23 +23,20 @@ int Get(TCliContext& ctx) {
     long long code = 0;
     if (!ParseWhole(ctx.Args[0], 0, MaxSingleGoodsCode, code))
         return ctx.Usage("\"" + ctx.Args[0] + "\": a goods code is 0..9999");
-    nlohmann::json doc;
-    if (const int status = GoodsJson(ctx, static_cast<int>(code), doc); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(doc);
-        return CliOk;
-    }
-    ctx.Out << "code: " << doc["code"].get<std::string>() << "\n"
-            << "type: " << doc["type"].get<std::string>() << "\n"
-            << "name: " << doc["name"].get<std::string>() << "\n"
-            << "price: " << doc["price"].get<std::string>() << "\n"
-            << "tax group: " << doc["taxGroup"].get<std::string>() << "\n"
-            << "section: " << doc["section"].get<int>() << "\n"
-            << "sold by: " << doc["soldBy"].get<std::string>() << "\n"
-            << "barcode: " << doc["barcode"].get<std::string>() << "\n"
-            << "blocked: " << (doc["blocked"].get<bool>() ? "yes" : "no") << "\n"
-            << "sold: " << doc["sold"].get<std::string>() << "\n";
-    return CliOk;
+    return PrintWork(
+        ctx, [code](TCliContext& c, nlohmann::json& doc) { return GoodsJson(c, static_cast<int>(code), doc); },
+        [&](const nlohmann::json& doc) {
+            ctx.Out << "code: " << doc["code"].get<std::string>() << "\n"
+                    << "type: " << doc["type"].get<std::string>() << "\n"
+                    << "name: " << doc["name"].get<std::string>() << "\n"
+                    << "price: " << doc["price"].get<std::string>() << "\n"
+                    << "tax group: " << doc["taxGroup"].get<std::string>() << "\n"
+                    << "section: " << doc["section"].get<int>() << "\n"
+                    << "sold by: " << doc["soldBy"].get<std::string>() << "\n"
+                    << "barcode: " << doc["barcode"].get<std::string>() << "\n"
+                    << "blocked: " << (doc["blocked"].get<bool>() ? "yes" : "no") << "\n"
+                    << "sold: " << doc["sold"].get<std::string>() << "\n";
+        });
 }
 
 }  // namespace

@@ -22,19 +22,14 @@ int Ports(TCliContext& ctx) {
 }
 
 int Info(TCliContext& ctx) {
-    nlohmann::json doc;
-    if (const int status = InfoJson(ctx, doc); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(doc);
-        return CliOk;
-    }
-    ctx.Out << "model: " << doc["model"].get<std::string>() << "\n"
-            << "serial number: " << doc["serialNumber"].get<std::string>() << "\n"
-            << "version: " << doc["version"].get<std::string>() << "\n"
-            << "mode: " << doc["modeText"].get<std::string>() << "\n"
-            << "date: " << doc["date"].get<std::string>() << "\n"
-            << "time: " << doc["time"].get<std::string>() << "\n";
-    return CliOk;
+    return PrintWork(ctx, InfoJson, [&](const nlohmann::json& doc) {
+        ctx.Out << "model: " << doc["model"].get<std::string>() << "\n"
+                << "serial number: " << doc["serialNumber"].get<std::string>() << "\n"
+                << "version: " << doc["version"].get<std::string>() << "\n"
+                << "mode: " << doc["modeText"].get<std::string>() << "\n"
+                << "date: " << doc["date"].get<std::string>() << "\n"
+                << "time: " << doc["time"].get<std::string>() << "\n";
+    });
 }
 
 }  // namespace

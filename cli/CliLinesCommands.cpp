@@ -33,19 +33,14 @@ bool ReadGroup(TCliContext& ctx, const TGroup& g) {
 }
 
 int Get(TCliContext& ctx) {
-    nlohmann::json doc;
-    if (const int status = LinesJson(ctx, doc); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(doc);
-        return CliOk;
-    }
-    for (const TGroup& g : kGroups) {
-        const auto& group = doc[g.Key];
-        ctx.Out << g.Key << ".font=" << group["font"].get<int>() << "\n";
-        for (int n = 1; n <= KKMLineCount; ++n)
-            ctx.Out << g.Key << "." << n << "=" << group["lines"][n - 1].get<std::string>() << "\n";
-    }
-    return CliOk;
+    return PrintWork(ctx, LinesJson, [&](const nlohmann::json& doc) {
+        for (const TGroup& g : kGroups) {
+            const auto& group = doc[g.Key];
+            ctx.Out << g.Key << ".font=" << group["font"].get<int>() << "\n";
+            for (int n = 1; n <= KKMLineCount; ++n)
+                ctx.Out << g.Key << "." << n << "=" << group["lines"][n - 1].get<std::string>() << "\n";
+        }
+    });
 }
 
 int Set(TCliContext& ctx) {

@@ -22,19 +22,14 @@ std::string RangeText(const TOptionsInfo& o) {
 }
 
 int Get(TCliContext& ctx) {
-    nlohmann::json doc;
-    if (const int status = OptionsJson(ctx, doc); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(doc);
-        return CliOk;
-    }
-    for (const auto& o : doc["options"]) {
-        const int min = o["min"], max = o["max"];
-        ctx.Out << o["number"].get<int>() << "=" << o["value"].get<int>() << "\t"
-                << (o["zeroAllowed"].get<bool>() && min != 0 ? "0; " : "") << min << ".." << max << " def "
-                << o["default"].get<int>() << "\t" << o["caption"].get<std::string>() << "\n";
-    }
-    return CliOk;
+    return PrintWork(ctx, OptionsJson, [&](const nlohmann::json& doc) {
+        for (const auto& o : doc["options"]) {
+            const int min = o["min"], max = o["max"];
+            ctx.Out << o["number"].get<int>() << "=" << o["value"].get<int>() << "\t"
+                    << (o["zeroAllowed"].get<bool>() && min != 0 ? "0; " : "") << min << ".." << max << " def "
+                    << o["default"].get<int>() << "\t" << o["caption"].get<std::string>() << "\n";
+        }
+    });
 }
 
 int Set(TCliContext& ctx) {

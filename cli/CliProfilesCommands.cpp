@@ -2,6 +2,7 @@
 // profiles delete: the profile store of the working directory (the folder bd
 // the configurator uses), from a shell.
 #include "cli/CliCommand.h"
+#include "cli/CliRegisterWork.h"
 
 #include "app/Dialog.h"
 #include "app/U_filedirwork.h"
@@ -88,42 +89,28 @@ std::string KindText(const TStoredProfile& p) {
 }
 
 int List(TCliContext& ctx) {
-    TBD bd;
-    TProfileStore store(bd);
-    std::vector<TStoredProfile> all;
-    if (StoreExists(store) && !store.Find({}, all)) return ctx.Fail("reading " + store.Folder() + " failed");
-    if (ctx.Options.Json) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const auto& p : all)
-            list.push_back({{"name", p.Name},
-                            {"kind", p.IsTemplate() ? "template" : "saved"},
-                            {"serialNumber", p.SN},
-                            {"version", p.TypeKKM},
-                            {"key", p.LN}});
-        ctx.PrintJson({{"store", store.Folder()}, {"profiles", list}});
-        return CliOk;
-    }
-    if (all.empty()) ctx.Out << "no profiles stored in " << store.Folder() << "\n";
-    for (const auto& p : all) ctx.Out << p.Name << "\t" << KindText(p) << "\t" << p.LN << "\n";
-    return CliOk;
+    return PrintWork(ctx, ProfilesJson, [&](const nlohmann::json& doc) {
+        if (doc["profiles"].empty()) ctx.Out << "no profiles stored in " << doc["store"].get<std::string>() << "\n";
+        for (const auto& p : doc["profiles"])
+            ctx.Out << p["name"].get<std::string>() << "\t"
+                    << (p["kind"] == "template" ? "template " + p["version"].get<std::string>()
+                                                : "saved " + p["serialNumber"].get<std::string>() + " (" +
+                                                      p["version"].get<std::string>() + ")")
+                    << "\t" << p["key"].get<std::string>() << "\n";
+    });
 }
 
 int Save(TCliContext& ctx, bool saved) {
     if (!RegisterGiven(ctx)) return ctx.Usage("no register given: use --port N or --device PATH");
-    std::string name = saved ? SavedProfileName : ctx.Args.at(0);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (name.empty()) return ctx.Usage("a template needs a name");
-    TProfilesRig rig(ctx);
-    if (!rig.Connect(ctx)) return CliFailed;
-    if (!rig.Settings.bLoadAllOptionsClick()) return ctx.Fail("reading the register's settings failed; nothing stored");
-    const TKKMInfo& info = *rig.Session.Info();
-    rig.Profiles.SelectProfile(1);
-    const std::string key = rig.Store.SaveProfile(name, saved ? info.SerialNumber : "", info.Version);
-    if (key.empty()) return ctx.Fail("storing the profile failed");
-    ctx.Out << "stored \"" << name << "\" as " << (saved ? "the saved profile of " + info.SerialNumber : "a template of " + info.Version)
-            << " (key " << key << ") in " << rig.Store.Folder() << ": " << rig.BD.mtOptions.RecordCount() << " options, "
-            << rig.BD.mtDepatment.RecordCount() << " departments, " << rig.BD.mtTitle.RecordCount() << "+"
-            << rig.BD.mtFooter.RecordCount() << " lines, " << rig.BD.mtTax.RecordCount() << " taxes\n";
+    nlohmann::json doc;
+    if (const int status = SaveProfileJson(ctx, saved ? "" : ctx.Args.at(0), saved, doc); status != CliOk) return status;
+    ctx.Out << "stored \"" << doc["name"].get<std::string>() << "\" as "
+            << (saved ? "the saved profile of " + doc["serialNumber"].get<std::string>()
+                      : "a template of " + doc["version"].get<std::string>())
+            << " (key " << doc["key"].get<std::string>() << ") in " << doc["store"].get<std::string>() << ": "
+            << doc["options"].get<int>() << " options, " << doc["departments"].get<int>() << " departments, "
+            << doc["headerLines"].get<int>() << "+" << doc["footerLines"].get<int>() << " lines, "
+            << doc["taxes"].get<int>() << " taxes\n";
     return CliOk;
 }
 
@@ -152,7 +139,79 @@ std::vector<TSentGroup> WhatIsSent(TBD& bd, const TKKMInfo& info) {
 
 int Apply(TCliContext& ctx) {
     if (!RegisterGiven(ctx)) return ctx.Usage("no register given: use --port N or --device PATH");
+    nlohmann::json doc;
+    const int status = ApplyProfileJson(ctx, ctx.Args.at(0), doc);
+    if (status == CliOk)
+        ctx.Out << "wrote \"" << doc["name"].get<std::string>() << "\" to the register "
+                << doc["serialNumber"].get<std::string>() << ": " << doc["options"].get<int>() << " options, "
+                << doc["departments"].get<int>() << " departments, " << doc["headerLines"].get<int>() << "+"
+                << doc["footerLines"].get<int>() << " lines, read back and confirmed\n";
+    return status;
+}
+
+int Delete(TCliContext& ctx) {
+    TBD bd;
+    TProfileStore store(bd);
     const std::string& name = ctx.Args.at(0);
+    std::vector<TDbfCondition> match = {{"NAME", name}};
+    if (ctx.Args.size() > 1) match.push_back({"SN", ctx.Args[1]});
+    std::vector<TStoredProfile> found;
+    if (StoreExists(store) && !store.Find(match, found)) return ctx.Fail("reading " + store.Folder() + " failed");
+    if (found.empty()) return ctx.Fail("no stored profile \"" + name + "\"" + (ctx.Args.size() > 1 ? " of " + ctx.Args[1] : ""));
+    if (found.size() > 1) {
+        ctx.Err << "vornik-cli: " << found.size() << " profiles are named \"" << name
+                << "\"; give the serial number as well (\"\" for the template):\n";
+        for (const auto& p : found) ctx.Err << "  " << p.Name << "\t" << KindText(p) << "\n";
+        return CliUsage;
+    }
+    if (!store.DeleteStored(found[0].LN)) return ctx.Fail("deleting \"" + name + "\" failed");
+    ctx.Out << "deleted \"" << name << "\" (" << KindText(found[0]) << ")\n";
+    return CliOk;
+}
+
+}  // namespace
+
+int ProfilesJson(TCliContext& ctx, nlohmann::json& doc) {
+    TBD bd;
+    TProfileStore store(bd);
+    std::vector<TStoredProfile> all;
+    if (StoreExists(store) && !store.Find({}, all)) return ctx.Fail("reading " + store.Folder() + " failed");
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& p : all)
+        list.push_back({{"name", p.Name},
+                        {"kind", p.IsTemplate() ? "template" : "saved"},
+                        {"serialNumber", p.SN},
+                        {"version", p.TypeKKM},
+                        {"key", p.LN}});
+    doc = {{"store", store.Folder()}, {"profiles", list}};
+    return CliOk;
+}
+
+int SaveProfileJson(TCliContext& ctx, std::string name, bool saved, nlohmann::json& doc) {
+    if (saved) name = SavedProfileName;
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name.empty()) return ctx.Usage("a template needs a name", "name");
+    TProfilesRig rig(ctx);
+    if (!rig.Connect(ctx)) return CliFailed;
+    if (!rig.Settings.bLoadAllOptionsClick()) return ctx.Fail("reading the register's settings failed; nothing stored");
+    const TKKMInfo& info = *rig.Session.Info();
+    rig.Profiles.SelectProfile(1);
+    const std::string key = rig.Store.SaveProfile(name, saved ? info.SerialNumber : "", info.Version);
+    if (key.empty()) return ctx.Fail("storing the profile failed");
+    doc = {{"key", key},
+           {"name", name},
+           {"serialNumber", info.SerialNumber},
+           {"version", info.Version},
+           {"store", rig.Store.Folder()},
+           {"options", rig.BD.mtOptions.RecordCount()},
+           {"departments", rig.BD.mtDepatment.RecordCount()},
+           {"headerLines", rig.BD.mtTitle.RecordCount()},
+           {"footerLines", rig.BD.mtFooter.RecordCount()},
+           {"taxes", rig.BD.mtTax.RecordCount()}};
+    return CliOk;
+}
+
+int ApplyProfileJson(TCliContext& ctx, const std::string& name, nlohmann::json& doc) {
     TProfilesRig rig(ctx);
     if (!rig.Connect(ctx)) return CliFailed;
     const TKKMInfo& info = *rig.Session.Info();
@@ -180,34 +239,27 @@ int Apply(TCliContext& ctx) {
                     << sent[g].Items[i] << "\"\n";
             status = CliFailed;
         }
-    if (status == CliOk)
-        ctx.Out << "wrote \"" << name << "\" to the register " << info.SerialNumber << ": " << sent[0].Items.size()
-                << " options, " << sent[1].Items.size() << " departments, " << sent[2].Items.size() << "+"
-                << sent[3].Items.size() << " lines, read back and confirmed\n";
+    doc = {{"name", name},
+           {"serialNumber", info.SerialNumber},
+           {"confirmed", status == CliOk},
+           {"options", sent[0].Items.size()},
+           {"departments", sent[1].Items.size()},
+           {"headerLines", sent[2].Items.size()},
+           {"footerLines", sent[3].Items.size()}};
     return status;
 }
 
-int Delete(TCliContext& ctx) {
+int DeleteProfileKey(TCliContext& ctx, const std::string& key, nlohmann::json& doc) {
     TBD bd;
     TProfileStore store(bd);
-    const std::string& name = ctx.Args.at(0);
-    std::vector<TDbfCondition> match = {{"NAME", name}};
-    if (ctx.Args.size() > 1) match.push_back({"SN", ctx.Args[1]});
-    std::vector<TStoredProfile> found;
-    if (StoreExists(store) && !store.Find(match, found)) return ctx.Fail("reading " + store.Folder() + " failed");
-    if (found.empty()) return ctx.Fail("no stored profile \"" + name + "\"" + (ctx.Args.size() > 1 ? " of " + ctx.Args[1] : ""));
-    if (found.size() > 1) {
-        ctx.Err << "vornik-cli: " << found.size() << " profiles are named \"" << name
-                << "\"; give the serial number as well (\"\" for the template):\n";
-        for (const auto& p : found) ctx.Err << "  " << p.Name << "\t" << KindText(p) << "\n";
-        return CliUsage;
-    }
-    if (!store.DeleteStored(found[0].LN)) return ctx.Fail("deleting \"" + name + "\" failed");
-    ctx.Out << "deleted \"" << name << "\" (" << KindText(found[0]) << ")\n";
+    std::vector<TStoredProfile> all;
+    if (StoreExists(store) && !store.Find({}, all)) return ctx.Fail("reading " + store.Folder() + " failed");
+    const auto it = std::find_if(all.begin(), all.end(), [&](const TStoredProfile& p) { return p.LN == key; });
+    if (it == all.end()) return ctx.Usage("no stored profile with the key " + key, "key");
+    if (!store.DeleteStored(key)) return ctx.Fail("deleting \"" + it->Name + "\" failed");
+    doc = {{"deleted", key}, {"name", it->Name}};
     return CliOk;
 }
-
-}  // namespace
 
 void AddProfilesCommands() {
     AddCliCommand({"profiles list", "", "the profiles stored in bd of the working directory",

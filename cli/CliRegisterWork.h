@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// A reading command: the work's document printed as JSON with --json, else
+// as text makes it; the work's status.
+int PrintWork(TCliContext& ctx, const std::function<int(TCliContext&, nlohmann::json&)>& work,
+              const std::function<void(const nlohmann::json&)>& text);
+
 // The serial ports: [{port, device, busy}].
 nlohmann::json PortsJson();
 
@@ -74,3 +79,17 @@ int ReadJournal(TCliContext& ctx, nlohmann::json& doc, bool& stopped);
 // its speed first and its network number or all: [{port, device, speed, net,
 // model, serialNumber, version}]; CliUsage for a bad port list.
 int SearchJson(TCliContext& ctx, nlohmann::json& list);
+
+// The profile store of the working directory: {store, profiles: [{name,
+// kind, serialNumber, version, key}]}.
+int ProfilesJson(TCliContext& ctx, nlohmann::json& doc);
+// The register's settings stored as the template name of its version, or as
+// its saved profile: {key, name, serialNumber, version, store, and the counts
+// options, departments, headerLines, footerLines, taxes}.
+int SaveProfileJson(TCliContext& ctx, std::string name, bool saved, nlohmann::json& doc);
+// A stored profile written to the register and read back: {name,
+// serialNumber, confirmed, options, departments, headerLines, footerLines}.
+int ApplyProfileJson(TCliContext& ctx, const std::string& name, nlohmann::json& doc);
+// Removes the stored profile with that key (a usage error when none has it):
+// {deleted, name}.
+int DeleteProfileKey(TCliContext& ctx, const std::string& key, nlohmann::json& doc);

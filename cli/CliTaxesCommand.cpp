@@ -8,23 +8,18 @@
 namespace {
 
 int Taxes(TCliContext& ctx) {
-    nlohmann::json list;
-    if (const int status = TaxesJson(ctx, list); status != CliOk) return status;
-    if (ctx.Options.Json) {
-        ctx.PrintJson(list);
-        return CliOk;
-    }
-    for (const auto& t : list) {
-        ctx.Out << t["number"].get<int>() << "\t" << t["group"].get<std::string>() << "\t";
-        if (!t["defined"].get<bool>()) {
-            ctx.Out << "not defined\n";
-            continue;
+    return PrintWork(ctx, TaxesJson, [&](const nlohmann::json& list) {
+        for (const auto& t : list) {
+            ctx.Out << t["number"].get<int>() << "\t" << t["group"].get<std::string>() << "\t";
+            if (!t["defined"].get<bool>()) {
+                ctx.Out << "not defined\n";
+                continue;
+            }
+            char percent[16];
+            std::snprintf(percent, sizeof percent, "%.2f", t["percent"].get<double>());
+            ctx.Out << percent << "%\ttype " << t["type"].get<int>() << "\t" << t["name"].get<std::string>() << "\n";
         }
-        char percent[16];
-        std::snprintf(percent, sizeof percent, "%.2f", t["percent"].get<double>());
-        ctx.Out << percent << "%\ttype " << t["type"].get<int>() << "\t" << t["name"].get<std::string>() << "\n";
-    }
-    return CliOk;
+    });
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <future>
@@ -19,6 +20,15 @@
 using nlohmann::json;
 
 namespace {
+
+int RefusalStatus(TPortOutcome outcome) {
+    switch (outcome) {
+        case TPortOutcome::NoDevice: return 404;
+        case TPortOutcome::Busy: return 409;
+        case TPortOutcome::Stopped: return 503;
+        default: return 500;
+    }
+}
 
 std::vector<std::string> Split(const std::string& path) {
     std::vector<std::string> parts;
@@ -52,6 +62,12 @@ std::string ErrorText(const std::string& said) {
 
 TServeResponse MethodNotAllowed() { return ErrorResponse(405, "method not allowed here"); }
 
+// The profile store is one folder of files for every port.
+std::mutex& ProfileStoreMutex() {
+    static std::mutex m;
+    return m;
+}
+
 }  // namespace
 
 TServeResponse WorkResponse(int status, const json& doc, const std::string& errorText, const std::string& field) {
@@ -65,21 +81,32 @@ TServeResponse WorkResponse(int status, const json& doc, const std::string& erro
     return r;
 }
 
-TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {}
+TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {
+    if (!config_.DeviceExists)
+        config_.DeviceExists = [](const std::string& device) {
+            struct stat st {};
+            return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+        };
+}
 
 TServeApi::~TServeApi() { Stop(); }
 
+void TServeApi::BeginStop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+    jobs_.StopAll();
+    for (auto& [device, w] : workers_) w->Stop();
+}
+
 void TServeApi::Stop() {
+    BeginStop();
     std::map<std::string, std::unique_ptr<TPortWorker>> workers;
     std::vector<std::thread> searches;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
         workers.swap(workers_);
         searches.swap(searches_);
     }
-    jobs_.StopAll();
-    for (auto& [device, w] : workers) w->Stop();
     workers.clear();  // each waits for its running exchange
     for (auto& t : searches)
         if (t.joinable()) t.join();
@@ -114,6 +141,17 @@ TServeResponse TServeApi::Api(const TServeRequest& r, const std::vector<std::str
     }
     if (what == "registers" && parts.size() >= 5) return Register(r, parts);
     if (what == "jobs") return Jobs(r, parts);
+    if (what == "profiles" && parts.size() <= 4) {
+        if (parts.size() == 3 && r.Method != "GET") return MethodNotAllowed();
+        if (parts.size() == 4 && r.Method != "DELETE") return MethodNotAllowed();
+        std::lock_guard<std::mutex> lock(ProfileStoreMutex());
+        std::ostringstream out, err;
+        TCliContext ctx({}, out, err);
+        json doc;
+        const int status = parts.size() == 3 ? ProfilesJson(ctx, doc) : DeleteProfileKey(ctx, parts[3], doc);
+        if (status == CliUsage) return ErrorResponse(404, ErrorText(err.str()));
+        return WorkResponse(status, doc, err.str(), ctx.ErrorField);
+    }
     if (what == "search" && parts.size() == 3) {
         if (r.Method != "POST") return MethodNotAllowed();
         return Search(r);
@@ -136,6 +174,10 @@ bool TServeApi::Line(const TServeRequest& r, const std::string& port, TLine& lin
             return false;
         }
         line.Device = config_.PortDevice(static_cast<int>(n));
+    }
+    if (!config_.DeviceExists(line.Device)) {
+        refusal = ErrorResponse(404, "no device " + line.Device);
+        return false;
     }
     long long v = config_.DefaultSpeed;
     if (r.Param("speed", text) && (!ParseWhole(text, 1, 10000000, v) || !IsValidSpeed(static_cast<int>(v)))) {
@@ -168,7 +210,10 @@ TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
         answer->set_value(WorkResponse(status, doc, static_cast<std::ostringstream&>(ctx.Err).str(), ctx.ErrorField));
     };
     task.Refused = [answer](TPortOutcome outcome, const std::string& why) {
-        answer->set_value(ErrorResponse(outcome == TPortOutcome::NoDevice ? 404 : outcome == TPortOutcome::Busy ? 409 : 503, why));
+        try {
+            answer->set_value(ErrorResponse(RefusalStatus(outcome), ErrorText(why)));
+        } catch (const std::future_error&) {  // answered already: the failure came after
+        }
     };
     if (!worker->Submit(std::move(task)))
         return ErrorResponse(503, "too many requests wait for " + line.Device + "; try again later");
@@ -205,8 +250,7 @@ TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
                     json::parse(r.Body)["error"].get<std::string>(), r.Status);
     };
     task.Refused = [job](TPortOutcome outcome, const std::string& why) {
-        job->Finish(TServeJob::TState::Failed, nullptr, why,
-                    outcome == TPortOutcome::NoDevice ? 404 : outcome == TPortOutcome::Busy ? 409 : 503);
+        job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(why), RefusalStatus(outcome));
     };
     if (!worker->Submit(std::move(task))) {
         jobs_.Remove(job->Id);
@@ -301,6 +345,21 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
             return status;
         });
     }
+    if (what == "profiles" && (n == 5 || (n == 6 && parts[5] == "apply"))) {
+        if (m != "POST") return MethodNotAllowed();
+        std::string name;
+        bool saved = false;
+        TBodyError error;
+        if (!ParseProfileBody(r.Body, n == 5, name, saved, error)) return ErrorResponse(400, error.Text, error.Field);
+        const bool apply = n == 6;
+        return Call(
+            line,
+            [apply, name, saved](TCliContext& ctx, json& doc) {
+                std::lock_guard<std::mutex> lock(ProfileStoreMutex());
+                return apply ? ApplyProfileJson(ctx, name, doc) : SaveProfileJson(ctx, name, saved, doc);
+            },
+            true);
+    }
     if (n == 6 && what == "journal" && parts[5] == "read") {
         if (m != "POST") return MethodNotAllowed();
         return StartJob(line, "journal read", [](TCliContext& ctx, TServeJob&, json& doc) {
@@ -329,11 +388,14 @@ TServeResponse TServeApi::Search(const TServeRequest& r) {
         ctx.Progress = [job](int done, int total) { job->SetProgress(done, total); };
         ctx.StopRequested = [job] { return job->StopRequested(); };
         json list;
-        const int status = SearchJson(ctx, list);
-        if (status == CliOk)
-            job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
-        else
-            job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);
+        try {
+            if (SearchJson(ctx, list) == CliOk)
+                job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
+            else
+                job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);
+        } catch (const std::exception& e) {
+            job->Finish(TServeJob::TState::Failed, nullptr, std::string("internal error: ") + e.what(), 500);
+        }
         SetThreadConsole(nullptr);
     });
     return JsonResponse(202, {{"id", job->Id}, {"href", "/api/v1/jobs/" + job->Id}});

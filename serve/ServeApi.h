@@ -21,6 +21,9 @@ struct TServeConfig {
     std::string ScratchDir;  // where goods files are made for a moment
     // The device of port n (1..256).
     std::function<std::string(int port)> PortDevice;
+    // Whether a device can be a register's line at all (a character device
+    // that is there); anything else is 404 without taking a worker.
+    std::function<bool(const std::string& device)> DeviceExists;
     // Longest wait for a request's answer before 504.
     int AnswerWaitSeconds = 600;
 };
@@ -34,7 +37,9 @@ public:
 
     TServeResponse Handle(const TServeRequest& request);
     // Stops in order: jobs asked to stop, waiting requests refused, running
-    // exchanges finished, ports closed.
+    // exchanges finished, ports closed. BeginStop does the first two and
+    // returns at once, so that the requests waiting for answers get them.
+    void BeginStop();
     void Stop();
 
 private:

@@ -163,6 +163,7 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
         int signal = 0;
         sigwait(&stopSignals, &signal);
         stopSignal = signal;
+        api.BeginStop();
         server.stop();
     });
     server.listen_after_bind();

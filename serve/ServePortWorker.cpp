@@ -67,11 +67,17 @@ void TPortWorker::Run() {
         if (!ctx.OpenPort()) {
             const bool missing = access(device_.c_str(), F_OK) != 0;
             task.Refused(missing ? TPortOutcome::NoDevice : TPortOutcome::Busy,
-                         missing ? "no device " + device_ : device_ + " is held by another program");
+                         (missing ? "no device " + device_ : device_ + " cannot be opened (held by another program?)") +
+                             "\n" + err.str());
             continue;
         }
         if (task.OwnPort) ctx.Port.Close();
-        task.Work(ctx);
+        // Nothing a request does may end the service's thread.
+        try {
+            task.Work(ctx);
+        } catch (const std::exception& e) {
+            task.Refused(TPortOutcome::Failed, std::string("internal error: ") + e.what());
+        }
         ctx.Port.Close();
     }
     SetThreadConsole(nullptr);

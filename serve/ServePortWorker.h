@@ -15,8 +15,8 @@
 // The most requests that may wait for one port.
 constexpr std::size_t ServeQueueLimit = 32;
 
-// How a task on a register ended, for the HTTP status.
-enum class TPortOutcome { Done, NoDevice, Busy, Stopped };
+// Why a task on a register did not run, for the HTTP status.
+enum class TPortOutcome { NoDevice, Busy, Stopped, Failed };
 
 class TPortWorker {
 public:
@@ -28,8 +28,9 @@ public:
         int Speed = 19200;
         int Net = 1;
         bool OwnPort = false;
-        // Told NoDevice/Busy (the device could not be opened), Stopped (the
-        // service stops before it ran) or Done after the work.
+        // Told NoDevice or Busy (the device could not be opened; why holds
+        // what the port said), Stopped (the service stops before it ran) or
+        // Failed (the work ended by an exception: why holds its text).
         std::function<void(TCliContext& ctx)> Work;
         std::function<void(TPortOutcome outcome, const std::string& why)> Refused;
     };

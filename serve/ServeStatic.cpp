@@ -23,6 +23,7 @@ std::string ContentType(const std::string& name) {
 }  // namespace
 
 bool ServeWebFile(const std::string& webDir, const std::string& path, TServeResponse& response) {
+    if (path.empty() || path[0] != '/') return false;
     const std::string name = path == "/" ? "index.html" : path.substr(1);
     // Plain names (letters, digits, '-', '_', dots) joined by '/', none
     // empty or starting with a dot: nothing can lead out of the folder.

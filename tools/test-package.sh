@@ -2,8 +2,9 @@
 # Builds the Debian package from a build folder, unpacks it into a scratch
 # root and runs the installed programs from there: the configurator must start
 # and log "Старт", take a language with the "Язык" selector as a user who cannot
-# write the package's data folder, and the command-line tool must find the
-# model configuration files in the package's share folder.
+# write the package's data folder, the command-line tool must find the
+# model configuration files in the package's share folder, and its HTTP
+# service must answer for the installed simulator and stop in order.
 # Usage: tools/test-package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -18,7 +19,7 @@ dpkg -x "$deb" "$work/root"
 root="$work/root/usr"
 for f in bin/vornik-config bin/vornik-cli bin/vornik-sim share/vornik-config/ECR_CFG/ver012_000000.ini \
          share/vornik-config/lang/English.lng share/applications/vornik-config.desktop \
-         share/icons/hicolor/scalable/apps/vornik-config.svg; do
+         share/icons/hicolor/scalable/apps/vornik-config.svg lib/systemd/user/vornik-serve.service; do
   [ -e "$root/$f" ] || { echo "missing in the package: $f"; exit 1; }
 done
 
@@ -65,4 +66,23 @@ device=$(head -n1 "$work/sim.out")
 out=$("$root/bin/vornik-cli" --device "$device" options get)
 echo "$out" | grep -q "нет описания" && { echo "the installed tool did not find its model configuration"; exit 1; }
 echo "$out" | head -n 3
+
+# The installed HTTP service: its token made in the working directory, the
+# register's identity through it, and an orderly stop.
+mkdir -p "$work/serve"
+cd "$work/serve"
+"$root/bin/vornik-cli" serve --listen 127.0.0.1:0 >"$work/serve.out" 2>&1 &
+serve=$!
+for _ in $(seq 100); do [ -s "$work/serve.out" ] && break; sleep 0.1; done
+port=$(grep -o '127.0.0.1:[0-9]*' "$work/serve.out" | head -n1 | cut -d: -f2)
+[ -n "$port" ] || { echo "the installed service did not start: $(cat "$work/serve.out")"; exit 1; }
+python3 - "$port" "$(head -c 64 vornik-serve.token)" "$device" <<'PY' || { kill $serve; echo "the installed service did not answer"; exit 1; }
+import json, sys, urllib.parse, urllib.request
+port, token, device = sys.argv[1:4]
+url = 'http://127.0.0.1:%s/api/v1/registers/device/info?device=%s' % (port, urllib.parse.quote(device))
+req = urllib.request.Request(url, headers={'Authorization': 'Bearer ' + token})
+print('service:', json.load(urllib.request.urlopen(req, timeout=60))['model'])
+PY
+kill -TERM $serve
+wait $serve || { echo "the installed service did not stop in order"; exit 1; }
 echo "package test passed"

@@ -282,15 +282,45 @@ def view_inputs():
     view(0x0A, [], '12', 'number_width_zero')
 
 
+def serve_inputs():
+    """ServeRequest: a byte (1: with the token), then method, path, query and
+    header lines each ended by a byte 0, then the body."""
+    def request(name, method, path, query='', headers='', body=b'', token=1):
+        put('ServeRequest', bytes([token]) + b'\0'.join(x.encode() for x in (method, path, query, headers)) + b'\0' + body,
+            name)
+    request('ports', 'GET', '/api/v1/ports')
+    request('no_token', 'GET', '/api/v1/ports', token=0)
+    request('page', 'GET', '/')
+    request('page_escape', 'GET', '/../etc/passwd')
+    request('empty_path', 'GET', '')  # once threw out of the page's file lookup
+    request('info', 'GET', '/api/v1/registers/COM7/info', 'speed=19200&net=1')
+    request('options', 'PUT', '/api/v1/registers/COM7/options', '', 'content-type:application/json',
+            b'{"options":[{"number":3,"value":2}]}')
+    request('departments', 'PUT', '/api/v1/registers/COM7/departments', body='{"departments":[{"number":1,"kind":'
+            '"goods","name":"Хлеб","taxGroup":"A","price":"12.50"},{"number":8,"kind":"closed"}]}'.encode())
+    request('lines', 'PUT', '/api/v1/registers/COM7/lines', body=b'{"header":{"font":3,"lines":["a",null,"b"]}}')
+    request('write_all', 'POST', '/api/v1/registers/COM7/goods/write-all', 'format=csv', 'content-type:text/csv',
+            b'CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\r\n5;170;x;1;350;1;1;;0;0\r\n')
+    request('read_all', 'POST', '/api/v1/registers/COM7/goods/read-all', 'format=dbf')
+    request('journal', 'POST', '/api/v1/registers/COM7/journal/read')
+    request('job', 'GET', '/api/v1/jobs/1')
+    request('job_stop', 'DELETE', '/api/v1/jobs/1')
+    request('job_file', 'GET', '/api/v1/jobs/1/file')
+    request('search', 'POST', '/api/v1/search', body=b'{"ports":[1,2],"allNets":true,"speed":19200,"net":1}')
+    request('profile_apply', 'POST', '/api/v1/registers/device/profiles/apply', 'device=/dev/null', body=b'{"name":"x"}')
+    request('goods', 'GET', '/api/v1/registers/COM7/goods/42')
+
+
 def main():
     for t in ('LinkFrames', 'LinkPort', 'MagazinePacket', 'MagazineRender', 'DbfTable', 'LanguageFile', 'IniFile',
-              'OptionDescr', 'FieldViews'):
+              'OptionDescr', 'FieldViews', 'ServeRequest'):
         shutil.rmtree(os.path.join(HERE, t), ignore_errors=True)
     link_inputs()
     journal_inputs()
     dbf_inputs()
     text_inputs()
     view_inputs()
+    serve_inputs()
     return 0
 
 

@@ -189,6 +189,15 @@ TEST(ServeTest, AuthorizationEachResourceAndOrderlyStop) {
     EXPECT_EQ(put.Status, 200) << put.Body;
     EXPECT_EQ(rig.Register().Footer[1].Text, "Ждём вас снова");
 
+    // A template stored, listed, written back and removed.
+    put = Send(c, "POST", R + "/profiles", R"({"name": "Магазин"})");
+    ASSERT_EQ(put.Status, 200) << put.Body;
+    const std::string key = put.Body["key"];
+    EXPECT_EQ(Get(c, "/api/v1/profiles").Body["profiles"][0]["name"], "Магазин");
+    EXPECT_EQ(Send(c, "POST", R + "/profiles/apply", R"({"name": "Магазин"})").Body["confirmed"], true);
+    EXPECT_EQ(Answer(c.Delete(("/api/v1/profiles/" + key).c_str())).Status, 200);
+    EXPECT_EQ(Answer(c.Delete(("/api/v1/profiles/" + key).c_str())).Status, 404);
+
     // The page's files need no token; nothing outside their folder is served.
     EXPECT_EQ(Get(bare, "/../VornikConfig.ini").Status, 404);
     EXPECT_EQ(Get(bare, "/.hidden").Status, 404);
