@@ -30,7 +30,8 @@ class ApiError extends Error {
   constructor(status, body) {
     const prefix = {0: "Сервис не отвечает", 400: "Неверные данные, в ККМ ничего не записано", 404: "Не найдено",
       409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)", 502: "Ошибка ККМ",
-      503: "Порт перегружен запросами, повторите позже"}[status] || "Ошибка " + status;
+      503: "Порт перегружен запросами или сервис останавливается, повторите позже",
+      504: "Порт не ответил вовремя"}[status] || "Ошибка " + status;
     super(body && body.error ? prefix + ": " + body.error : prefix);
     this.status = status;
     this.field = body && body.field;
@@ -362,9 +363,9 @@ groups.options = {
     const answer = await withFields(fields, request("PUT", registerPath("options"), { body }));
     for (const w of answer.options || []) {
       const o = options.find((x) => x.number === w.number);
-      if (o) o.value = w.value;
+      if (o) o.value = w.kept ?? w.value;
     }
-    const list = (answer.options || []).map((w) => `${w.number}: ${w.before} → ${w.value}`).join(", ");
+    const list = (answer.options || []).map((w) => `${w.number}: ${w.before} → ${w.kept ?? w.value}`).join(", ");
     kept("options", answer.confirmed ? `опции записаны (${list}), ККМ их сохранила`
       : `опции не записались: ККМ сохранила иначе (${list})`, answer.confirmed);
   },
