@@ -333,7 +333,11 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
             TBD bd;
             if (CheckGoodsFile(check, path, bd.mtTOBAP) != CliOk) {
                 unlink(path.c_str());
+                // The scratch file's name means nothing to the client: the
+                // error speaks of the body it sent.
                 std::string text = ErrorText(err.str());
+                const std::string named = "Файл " + path + ", ";
+                for (auto at = text.find(named); at != std::string::npos; at = text.find(named)) text.erase(at, named.size());
                 for (auto at = text.find(path); at != std::string::npos; at = text.find(path))
                     text.replace(at, path.size(), "body");
                 return ErrorResponse(400, text, "body");
