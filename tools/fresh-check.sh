@@ -111,7 +111,13 @@ bind() {  # bind FROM TO: a private bind mount, so nothing propagates back to th
 
 make_root() {
   # shellcheck disable=SC2086  # no mirror given: debootstrap's default
-  debootstrap --variant=minbase "$suite" "$root" ${FRESH_MIRROR:-}
+  debootstrap --variant=minbase "$suite" "$root" ${FRESH_MIRROR:-} || return
+  # A machine has /etc/hosts from its installer or image; debootstrap copies
+  # resolv.conf and hostname but no hosts file, and without one "localhost"
+  # resolves nowhere (the browser test reaches its driver as localhost). The
+  # root shares this machine's network, so it gets this machine's file.
+  [ -e "$root/etc/hosts" ] || cp /etc/hosts "$root/etc/hosts" 2>/dev/null ||
+    printf '127.0.0.1\tlocalhost\n' >"$root/etc/hosts"
 }
 
 # The root is a mount point as on a real machine (tests that make a read-only

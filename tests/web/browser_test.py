@@ -105,6 +105,11 @@ def main():
         for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                     "--window-size=1200,850", "--user-data-dir=" + os.path.join(work, "profile")):
             options.add_argument(arg)
+        try:
+            socket.getaddrinfo("localhost", None)
+        except OSError as e:
+            fail("\"localhost\" does not resolve (%s): selenium reaches chromedriver by that name; "
+                 "the machine needs an /etc/hosts" % e)
         driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
         find = lambda css: driver.find_element(By.CSS_SELECTOR, css)
 
