@@ -66,7 +66,10 @@ public:
     // After a connect: when the register's serial number differs from the
     // one the register profile's rows were read from, the four loaded flags
     // and the register profile's department, line, font and tax rows go.
+    // The first register since start-up finds the start-up rows instead: the
+    // department, line and tax groups still as built then are emptied.
     void ForgetOtherRegister();
+    void ClearStartUpRows();
     bool bSaveOptionsClick();
     void bSetDefaultOptionsClick();
 

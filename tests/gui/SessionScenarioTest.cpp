@@ -554,6 +554,22 @@ TEST(SessionScenario, ScriptedFaults) {
     }
 }
 
+// The start-up rows (16 closed departments, blank lines, undefined taxes)
+// were still the register profile's after the first connect: a save right
+// after it stored them over the register's saved profile.
+TEST(SessionScenario, ASaveRightAfterTheFirstConnectKeepsTheSavedGroups) {
+    TSession s("case 9 a save right after the first connect");
+    ASSERT_TRUE(s.Run({"connect A", "read all", "save", "close no"}));
+    const TStore saved = ReadStore(s.Bd());
+    ASSERT_TRUE(s.Run({"connect A", "save"}));
+    EXPECT_EQ(ReadStore(s.Bd()), saved);
+    // Departments typed before the first connect are the user's, not start-up rows.
+    ASSERT_TRUE(s.Run({"close no", "edit dep 3 Набрано", "connect A"}));
+    TMemTable& deps = s.Window().BD->mtDepatment;
+    ASSERT_EQ(deps.RecordCount(), 16);
+    EXPECT_EQ(deps.VisibleRecord(2).AsString("Name"), "Набрано");
+}
+
 // Fault 6: a store table and a goods file with bytes after their last whole
 // record are read up to it, with a warning naming the file; the store's
 // table is clean after its next write, the goods file is never changed.
