@@ -65,33 +65,6 @@ bool TSettingsActions::StartOperation(int waitMs) {
 
 void TSettingsActions::MakeRegisterProfileCurrent() { BD.mtProfile.First(); }
 
-// True when every visible row of t is still as the start-up built it.
-static bool OnlyStartUpRows(TMemTable& t, const std::function<bool(const TRecordRef&)>& startUp) {
-    for (int i = 0; i < t.RecordCount(); ++i)
-        if (!startUp(t.VisibleRecord(i))) return false;
-    return true;
-}
-
-void TSettingsActions::ClearStartUpRows() {
-    MakeRegisterProfileCurrent();
-    const auto empty = [](const TRecordRef& r, std::initializer_list<const char*> fields) {
-        for (const char* f : fields)
-            if (!r.IsNull(f) && !r.AsString(f).empty()) return false;
-        return true;
-    };
-    if (OnlyStartUpRows(BD.mtDepatment, [&](const TRecordRef& r) {
-            return r.AsInteger("Status") == DepKindClosed && empty(r, {"Name", "NG", "Price"});
-        }))
-        TBD::ClearRows(BD.mtDepatment);
-    const auto blankLine = [&](const TRecordRef& r) { return empty(r, {"Caption"}); };
-    if (BD.mtCheckFont.IsEmpty() && OnlyStartUpRows(BD.mtTitle, blankLine) && OnlyStartUpRows(BD.mtFooter, blankLine))
-        for (TMemTable* t : {&BD.mtTitle, &BD.mtFooter}) TBD::ClearRows(*t);
-    if (OnlyStartUpRows(BD.mtTax, [&](const TRecordRef& r) {
-            return r.AsString("Type") == "2" && empty(r, {"Name", "isDefined", "Percent"});
-        }))
-        TBD::ClearRows(BD.mtTax);
-}
-
 void TSettingsActions::ForgetOtherRegister() {
     TKKMInfo* info = Session.Info();
     if (!info) return;
@@ -101,7 +74,8 @@ void TSettingsActions::ForgetOtherRegister() {
         // them stand for nothing read, and a save would store them over the
         // register's saved departments, lines and taxes. Rows the user typed
         // stay.
-        ClearStartUpRows();
+        MakeRegisterProfileCurrent();
+        BD.ClearStartUpRows();
         return;
     }
     if (previous == info->SerialNumber) return;

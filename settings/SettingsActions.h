@@ -69,7 +69,6 @@ public:
     // The first register since start-up finds the start-up rows instead: the
     // department, line and tax groups still as built then are emptied.
     void ForgetOtherRegister();
-    void ClearStartUpRows();
     bool bSaveOptionsClick();
     void bSetDefaultOptionsClick();
 

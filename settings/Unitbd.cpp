@@ -248,6 +248,32 @@ void TBD::DataModuleCreate() {
     SavedValues.fill(0);
 }
 
+// True when every visible row of t is still as the start-up built it.
+static bool OnlyStartUpRows(TMemTable& t, const std::function<bool(const TRecordRef&)>& startUp) {
+    for (int i = 0; i < t.RecordCount(); ++i)
+        if (!startUp(t.VisibleRecord(i))) return false;
+    return true;
+}
+
+void TBD::ClearStartUpRows() {
+    const auto empty = [](const TRecordRef& r, std::initializer_list<const char*> fields) {
+        for (const char* f : fields)
+            if (!r.IsNull(f) && !r.AsString(f).empty()) return false;
+        return true;
+    };
+    if (OnlyStartUpRows(mtDepatment, [&](const TRecordRef& r) {
+            return r.AsInteger("Status") == DepKindClosed && empty(r, {"Name", "NG", "Price"});
+        }))
+        ClearRows(mtDepatment);
+    const auto blankLine = [&](const TRecordRef& r) { return empty(r, {"Caption"}); };
+    if (mtCheckFont.IsEmpty() && OnlyStartUpRows(mtTitle, blankLine) && OnlyStartUpRows(mtFooter, blankLine))
+        for (TMemTable* t : {&mtTitle, &mtFooter}) ClearRows(*t);
+    if (OnlyStartUpRows(mtTax, [&](const TRecordRef& r) {
+            return r.AsString("Type") == "2" && empty(r, {"Name", "isDefined", "Percent"});
+        }))
+        ClearRows(mtTax);
+}
+
 void TBD::FilterWorkingTables() {
     std::string key = mtProfile.AsString("LN");
     for (TMemTable* t : {&mtOptions, &mtDepatment, &mtCheckFont, &mtTax, &mtTitle, &mtFooter}) {

@@ -85,6 +85,9 @@ public:
     // 6 header and 6 footer lines, no font row; snapshots to zeros,
     // HasSavedProfile false.
     void DataModuleCreate();
+    // Empties the current profile's department, line and tax groups that are
+    // still exactly as DataModuleCreate built them (rows someone typed stay).
+    void ClearStartUpRows();
     // Filters mtOptions, mtDepatment, mtCheckFont, mtTax, mtTitle, mtFooter
     // to the LN of the current mtProfile row.
     void FilterWorkingTables();
