@@ -181,6 +181,7 @@ TEST(ConnectionPanel, SearchListsTheRegisterAndConnectsToTheOneChosen) {
     const auto done = [&] { return !form->Searching() && form->pbSearch->value() == form->pbSearch->maximum(); };
     for (int i = 0; i < 600 && !done(); ++i) ProcessFor(100);
     ASSERT_TRUE(done());
+    EXPECT_EQ(S(form->lStatus->text()).rfind("Поиск закончен, найдено ККМ: ", 0), 0u) << S(form->lStatus->text());
     int row = -1;
     for (int r = 0; r < form->lvFound->rowCount(); ++r)
         if (form->lvFound->item(r, 0)->text() == "COM7") row = r;
