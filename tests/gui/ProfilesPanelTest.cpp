@@ -89,7 +89,13 @@ TEST_F(ProfilesPanel, ShowsItsCaptionListAndButtons) {
     EXPECT_TRUE(page->ProfilesRoom()->isAncestorOf(panel));
 
     QListView* list = panel->List();
-    EXPECT_EQ(list->height(), 12 * 26 + 2 * list->frameWidth()) << "twelve entries visible";
+    // Ten entries at the starting size; a taller window shows more.
+    ProcessFor(50);
+    EXPECT_GE(list->height(), 10 * 26 + 2 * list->frameWidth());
+    w->resize(786, 800);
+    ProcessFor(50);
+    EXPECT_GE(list->height(), 18 * 26) << "the list takes the height the window gains";
+    w->resize(786, 561);
     EXPECT_EQ(list->sizeHintForRow(0), 26);
     EXPECT_EQ(list->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
