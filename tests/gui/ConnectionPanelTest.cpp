@@ -73,7 +73,7 @@ TEST(ConnectionPanel, ASilentRegisterFailsTheIdentityAndClosesThePort) {
     bool stepRan = false;
     rig.Window->Session.AfterConnectSteps.push_back([&] { stepRan = true; });
     EXPECT_FALSE(rig.Window->Connect());
-    EXPECT_TRUE(rig.Logged("не удалось получить информацию о ККМ"));
+    EXPECT_TRUE(rig.Logged("не удалось получить информацию о ККМ. Проверьте порт, скорость и сетевой номер или найдите ККМ кнопкой \"Поиск ККМ\""));
     EXPECT_FALSE(rig.Window->Session.IsConnected());
     EXPECT_FALSE(stepRan);
     EXPECT_FALSE(rig.Logged("Подключились!"));

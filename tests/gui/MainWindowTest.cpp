@@ -236,6 +236,9 @@ TEST_F(MainWindow, StopSignalsCloseInOrderAndTheDemoRegisterNeverOutlivesTheWind
     EXPECT_EQ(ini.ReadString("Port", "COMPort", ""), "1") << "the settings' own port, not the demo register's";
     EXPECT_EQ(ini.ReadString("Exchange", "DBFFile", ""), "goods.dbf");
 
+    EXPECT_NE(ReadBytes(dir.File("demo-register.json")).find("\"mode\": 2"), std::string::npos)
+        << "the demo register is OFF-LINE, where goods are written too";
+
     // Killed without a chance to close, the configurator still takes its register along.
     std::filesystem::remove(dir.File("demo-register.json"));
     ASSERT_TRUE(run.Start());

@@ -160,6 +160,7 @@ TEST_F(ProfilesPanel, SaveSettingsTemplatesAndDeleteEndToEnd) {
     EXPECT_FALSE(AnyLoaded()) << "the loaded flags are cleared";
     ASSERT_EQ(Stored().size(), 1u);
     EXPECT_EQ(Stored()[0].SN, "001234567890");
+    EXPECT_TRUE(Logged("Настройки ККМ № 001234567890 сохранены в профиль \"Сохраненная\""));
     EXPECT_TRUE(panel->FormCloseQuery());
     EXPECT_FALSE(Logged("Query:")) << "closing right afterwards asks nothing";
 
@@ -168,7 +169,7 @@ TEST_F(ProfilesPanel, SaveSettingsTemplatesAndDeleteEndToEnd) {
     panel->bSavePropKKMtoBDasShablon()->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], "Введите|Имя шаблона|");
-    EXPECT_TRUE(Logged("Шаблон записан"));
+    EXPECT_TRUE(Logged("Шаблон записан: \"Кафе\", версия ver012"));
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Загруженая из ККМ", "Сохраненная", "Кафе"}));
     EXPECT_TRUE(Bold(2));
     EXPECT_EQ(ShownRow(), 1) << "the same entry stays chosen";
