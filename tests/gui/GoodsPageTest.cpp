@@ -250,6 +250,10 @@ TEST(GoodsPage, ReadAllFillsTheGridInCodeOrder) {
     EXPECT_TRUE(rig.Logged("Загружаем товар..."));
     EXPECT_TRUE(rig.Logged("Товар загружен"));
     rig.ExpectIdle();
+    // The next read of this register is measured by the 20 goods it held.
+    rig.Page().bLoadTOBAP->click();
+    EXPECT_EQ(rig.Page().ProgressBar->maximum(), 20);
+    EXPECT_EQ(rig.Codes(), codes);
 
     // The first record, and the display formats of a read-all.
     EXPECT_EQ(rig.Cell(0, "Name"), "Хлеб белый нарезной");
