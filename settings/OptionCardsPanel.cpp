@@ -103,6 +103,7 @@ TOptionCardsPanel::TOptionCardsPanel(TBD& bd, QWidget* parent) : QWidget(parent)
     scroll_->setMaximumHeight(kCaptionHeight + CardsPerColumn * CardHeight + 4 + bar + frame);
     scroll_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     scroll_->viewport()->installEventFilter(this);
+    scroll_->installEventFilter(this);
     // At the top of its room, as tall as its room up to all 20 rows.
     auto* left = new QVBoxLayout;
     left->setSpacing(0);
@@ -246,6 +247,12 @@ void TOptionCardsPanel::FocusCard(int row) {
 }
 
 bool TOptionCardsPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_ && event->type() == QEvent::Resize) {
+        // The up-and-down bar only while the column is cut: a bar left over
+        // from a smaller size would narrow the cards and keep itself.
+        scroll_->setVerticalScrollBarPolicy(scroll_->height() < scroll_->maximumHeight() ? Qt::ScrollBarAsNeeded
+                                                                                        : Qt::ScrollBarAlwaysOff);
+    }
     if (watched == scroll_->viewport() && event->type() == QEvent::Wheel) {
         // The cards scroll sideways, a column per notch.
         auto* wheel = static_cast<QWheelEvent*>(event);
