@@ -12,6 +12,19 @@ std::string ReadExchangeFile() { return TIniFile(ConfigFilePath()).ReadString("E
 
 int ReadConsoleHeight(int def) { return TIniFile(ConfigFilePath()).ReadInteger("Window", "ConsoleHeight", def); }
 
+bool ReadWindowPlace(TWindowPlace& place) {
+    const TIniFile ini(ConfigFilePath());
+    TWindowPlace p;
+    p.Left = ini.ReadInteger("Window", "Left", 0);
+    p.Top = ini.ReadInteger("Window", "Top", 0);
+    p.Width = ini.ReadInteger("Window", "Width", 0);
+    p.Height = ini.ReadInteger("Window", "Height", 0);
+    p.Maximized = ini.ReadInteger("Window", "Maximized", 0) != 0;
+    if (p.Width <= 0 || p.Height <= 0) return false;
+    place = p;
+    return true;
+}
+
 namespace {
 bool Written(const TIniFile& ini, bool ok, std::string* error) {
     if (!ok && error) *error = ini.LastError();
@@ -32,6 +45,15 @@ bool WriteExchangeFile(const std::string& name, std::string* error) {
 bool WriteConsoleHeight(int height, std::string* error) {
     TIniFile ini(ConfigFilePath());
     return Written(ini, ini.WriteInteger("Window", "ConsoleHeight", height), error);
+}
+
+bool WriteWindowPlace(const TWindowPlace& place, std::string* error) {
+    TIniFile ini(ConfigFilePath());
+    const bool ok = ini.WriteInteger("Window", "Left", place.Left) && ini.WriteInteger("Window", "Top", place.Top) &&
+                    ini.WriteInteger("Window", "Width", place.Width) &&
+                    ini.WriteInteger("Window", "Height", place.Height) &&
+                    ini.WriteInteger("Window", "Maximized", place.Maximized ? 1 : 0);
+    return Written(ini, ok, error);
 }
 
 bool TUnsavedSettings::Note(bool ok, const std::string& section, const std::string& reason) {

@@ -17,11 +17,21 @@ std::string ReadExchangeFile();
 // Window/ConsoleHeight in pixels, or def when absent.
 int ReadConsoleHeight(int def);
 
+// The window as the operator left it (section Window): position, size of
+// the normal window, and whether it was maximised.
+struct TWindowPlace {
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    bool Maximized = false;
+};
+// False when the file holds no usable size (then the window keeps its own).
+bool ReadWindowPlace(TWindowPlace& place);
+
 // Each writes its key; when the file cannot be written it returns false with
 // the reason in error (the caller reports it).
 bool WriteNetNumber(int number, std::string* error = nullptr);
 bool WriteExchangeFile(const std::string& name, std::string* error = nullptr);
 bool WriteConsoleHeight(int height, std::string* error = nullptr);
+bool WriteWindowPlace(const TWindowPlace& place, std::string* error = nullptr);
 
 // What the close could not write into the settings file: every section tried,
 // so that one report names them all.

@@ -2,9 +2,12 @@
 
 #include "app/QtText.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <algorithm>
 
 TConsolePanel::TConsolePanel(QWidget* parent) : QTextEdit(parent) {
     setReadOnly(true);
@@ -21,7 +24,13 @@ void TConsolePanel::Reset() {
     p.setColor(QPalette::Text, ToQColor(C_Message));
     setPalette(p);
     clear();
-    setLineWrapMode(QTextEdit::NoWrap);
+    // A long line (a refused import's reason) wraps at the right edge: with
+    // no wrap the console stayed scrolled to the right after it, and every
+    // later line showed its end only, time stamp hidden, under a horizontal
+    // bar taking half of the 43 pixels.
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
@@ -51,7 +60,22 @@ void TConsolePanel::AddLine(const std::string& markedLine) {
         c.insertText(Q(run.text), fmt);
     }
     setTextCursor(c);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    ShowLastLine();
+}
+
+void TConsolePanel::ShowLastLine() {
+    QScrollBar* v = verticalScrollBar();
+    v->setValue(v->maximum());
+    horizontalScrollBar()->setValue(0);
+    // A wrapped line taller than the console shows its start, time stamp
+    // first, rather than its last words.
+    const QRectF last = document()->documentLayout()->blockBoundingRect(document()->lastBlock());
+    if (last.height() > viewport()->height()) v->setValue(std::min(v->maximum(), int(last.top())));
+}
+
+void TConsolePanel::resizeEvent(QResizeEvent* event) {
+    QTextEdit::resizeEvent(event);
+    ShowLastLine();  // the lines wrap anew
 }
 
 QString TConsolePanel::LineText(int i) const { return document()->findBlockByNumber(i).text(); }

@@ -17,4 +17,11 @@ public:
 
     // Plain text of line i (for tests and copying).
     QString LineText(int i) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The newest line in sight from its start.
+    void ShowLastLine();
 };

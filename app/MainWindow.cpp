@@ -8,6 +8,7 @@
 #include "app/ExchangeLockQt.h"
 #include "app/MessageBoxForm.h"
 #include "app/PageSelectorPanel.h"
+#include "app/QtTranslation.h"
 #include "app/QtText.h"
 #include "app/U_filedirwork.h"
 #include "lang/U_language.h"
@@ -23,12 +24,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -177,13 +181,22 @@ void TfmMain::BuildBanner() {
 }
 
 QWidget* TfmMain::BuildLeftColumn() {
-    auto* column = new QWidget(this);
+    // The column scrolls rather than holding the window's height: at the
+    // starting size the console can still be made taller.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("sbLeft");
+    scroll->setFixedWidth(kLeftColumnWidth);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    auto* column = new QWidget;
     column->setObjectName("pnlLeft");
     column->setFixedWidth(kLeftColumnWidth);
     column->setAutoFillBackground(true);
     QPalette p = column->palette();
     p.setColor(QPalette::Window, QApplication::palette().color(QPalette::ToolTipBase));
     column->setPalette(p);
+    scroll->viewport()->setPalette(p);
     leftColumn_ = new QVBoxLayout(column);
     leftColumn_->setContentsMargins(3, 3, 3, 3);
     leftColumn_->setSpacing(4);
@@ -198,7 +211,8 @@ QWidget* TfmMain::BuildLeftColumn() {
     cbLanguage_->setObjectName("cbLanguage");
     langRow->addWidget(cbLanguage_, 1);
     leftColumn_->addLayout(langRow);
-    return column;
+    scroll->setWidget(column);
+    return scroll;
 }
 
 void TfmMain::BuildPages() {
@@ -239,6 +253,12 @@ void TfmMain::FormCreate() {
     }
     // The console's height as the operator left it (applied when the window shows).
     consoleHeight_ = std::max(kConsoleHeight, ReadConsoleHeight(kConsoleHeight));
+    RestorePlace();
+    // The language the operator chose last, so that the title and the start
+    // message are in it already.
+    const std::string language = LangRes().RecordedLanguage();
+    if (!language.empty() && language != BuiltInLanguage) LangRes().LoadLanguage(language);
+    UseQtTranslation(language.empty() ? BuiltInLanguage : language);
     // 2.-3.
     RefreshCaptions();
     Mess(LangStr(0), false, true, true);
@@ -253,7 +273,7 @@ void TfmMain::FormCreate() {
     ForceDir(JoinPath(CurrentDir(), "bd"));
     // 7. Font lists of the header and footer page.
     settingsPage_->FillFontLists();
-    // Languages the operator can choose; every run starts with the built-in texts.
+    // Languages the operator can choose, the one in force selected.
     cbLanguage_->blockSignals(true);
     cbLanguage_->clear();
     cbLanguage_->addItem(Q(BuiltInLanguage));
@@ -264,7 +284,8 @@ void TfmMain::FormCreate() {
         if (name != BuiltInLanguage) cbLanguage_->addItem(Q(name));
         start = end == std::string::npos ? list.size() : end + 2;
     }
-    cbLanguage_->setCurrentIndex(-1);
+    const int chosen = cbLanguage_->findText(Q(language));
+    cbLanguage_->setCurrentIndex(chosen >= 0 ? chosen : 0);
     cbLanguage_->blockSignals(false);
     connect(cbLanguage_, &QComboBox::currentIndexChanged, this, &TfmMain::cbLanguageChange, Qt::UniqueConnection);
     AppHooks().ProcessEvents = [lock = QPointer<TExchangeLockQt>(exchangeLock_)] {
@@ -294,7 +315,11 @@ void TfmMain::FormClose() {
     connection_->Save(unsaved);
     std::string error;
     unsaved.Note(WriteExchangeFile(S(goodsPage_->eBdFile->text()), &error), "Exchange", error);
-    unsaved.Note(WriteConsoleHeight(consoleHeight_, &error), "Window", error);
+    if (unsaved.Note(WriteConsoleHeight(consoleHeight_, &error), "Window", error) && consoleSized_) {
+        // Where the window was shown, as it was left; its normal size when maximised.
+        const QRect r = isMaximized() ? normalGeometry() : geometry();
+        unsaved.Note(WriteWindowPlace({r.x(), r.y(), r.width(), r.height(), isMaximized()}, &error), "Window", error);
+    }
     if (demo_) demo_->Stop();
     unsaved.Report(!closingBySignal_);
 }
@@ -322,6 +347,22 @@ void TfmMain::StartDemoRegister() {
     Session.ComPort.SetPortNumber(demo_->PortNumber());
     connection_->SelectPort(demo_->PortNumber());
     Mess("Демонстрационная ККМ на порту COM" + std::to_string(demo_->PortNumber()), false, true, true);
+}
+
+void TfmMain::RestorePlace() {
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect();
+    TWindowPlace place;
+    if (!ReadWindowPlace(place)) {
+        if (!screen.isEmpty()) move(screen.center() - rect().center());
+        return;
+    }
+    QRect r(place.Left, place.Top, place.Width, place.Height);
+    r.setSize(r.size().expandedTo(minimumSizeHint()));
+    // A place on a screen no longer there comes back to the main one.
+    if (!QGuiApplication::screenAt(r.topLeft() + QPoint(40, 10)) && !screen.isEmpty())
+        r.moveCenter(screen.center());
+    setGeometry(r);
+    if (place.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TfmMain::showEvent(QShowEvent* event) {
@@ -359,6 +400,7 @@ void TfmMain::cbLanguageChange(int index) {
     if (index < 0) return;
     const std::string name = S(cbLanguage_->itemText(index));
     LangRes().SelectLanguage(name);  // loads the language even where the choice cannot be kept
+    UseQtTranslation(name);
     Mess("Lang:" + name, false, true, true);
     RefreshCaptions();
 }

@@ -79,6 +79,9 @@ private:
     void cbLanguageChange(int index);
     // Controls off while an exchange lets the window work (TExchangeLockQt).
     void LockDuringExchanges();
+    // Position, size and maximised state from the settings file; centred on
+    // the screen when the file has none.
+    void RestorePlace();
 
     TConsolePanel* console_ = nullptr;
     TPageSelectorPanel* selector_ = nullptr;

@@ -50,8 +50,12 @@ TPageSelectorPanel::TPageSelectorPanel(QWidget* parent) : QWidget(parent) {
 void TPageSelectorPanel::Select(int page) {
     selected_ = page;
     for (int i = 0; i < 3; ++i) {
+        // The open page in the selection colours: Button and Window are the
+        // same colour in many styles, Highlight differs in every one.
+        const QPalette& app = QApplication::palette();
         QPalette p = panels_[i]->palette();
-        p.setColor(QPalette::Window, QApplication::palette().color(i == page ? QPalette::Button : QPalette::Window));
+        p.setColor(QPalette::Window, app.color(i == page ? QPalette::Highlight : QPalette::Window));
+        p.setColor(QPalette::WindowText, app.color(i == page ? QPalette::HighlightedText : QPalette::WindowText));
         panels_[i]->setPalette(p);
         panels_[i]->setFixedWidth(i == page ? 149 : 148);
     }

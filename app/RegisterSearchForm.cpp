@@ -2,15 +2,19 @@
 
 #include "app/QtText.h"
 #include "kkm/RegisterSession.h"
+#include "link/Comport.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +37,9 @@ TRegisterSearchForm::TRegisterSearchForm(const TRegisterSession& session, QWidge
     pbSearch->setRange(0, 1);
     pbSearch->setValue(0);
     box->addWidget(pbSearch);
+    lStatus = new QLabel(this);
+    lStatus->setObjectName("lStatus");
+    box->addWidget(lStatus);
     lvFound = new QTableWidget(0, 6, this);
     lvFound->setObjectName("lvFound");
     lvFound->setHorizontalHeaderLabels({"Порт", "Скорость", "Сетевой №", "Модель", "Серийный номер", "Версия"});
@@ -41,6 +48,7 @@ TRegisterSearchForm::TRegisterSearchForm(const TRegisterSession& session, QWidge
     lvFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvFound->verticalHeader()->hide();
     lvFound->horizontalHeader()->setStretchLastSection(true);
+    lvFound->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);  // captions fit
     box->addWidget(lvFound, 1);
     auto* buttons = new QHBoxLayout;
     bSearch = new QPushButton("Искать", this);
@@ -66,6 +74,7 @@ TRegisterSearchForm::TRegisterSearchForm(const TRegisterSession& session, QWidge
     search_.OnProgress = [this](int done, int total) {
         pbSearch->setMaximum(total > 0 ? total : 1);
         pbSearch->setValue(done);
+        ShowSearching(done);
     };
     RefreshButtons();
 }
@@ -93,7 +102,18 @@ void TRegisterSearchForm::StartSearch() {
     cbAllNets->setEnabled(false);
     bSearch->setEnabled(false);
     bStop->setEnabled(true);
-    search_.Run(SearchPortList());
+    const std::vector<TSearchPort> ports = SearchPortList();
+    searchedPorts_.clear();
+    for (const auto& p : ports)
+        if (!p.Busy) searchedPorts_ += (searchedPorts_.isEmpty() ? "" : ", ") + Q("COM" + std::to_string(p.Number));
+    portCount_ = static_cast<int>(std::count_if(ports.begin(), ports.end(), [](const TSearchPort& p) { return !p.Busy; }));
+    speeds_ = SearchSpeedOrder(IsValidSpeed(search_.FirstSpeed) ? search_.FirstSpeed : 19200);
+    const std::size_t found = search_.Run(ports).size();
+    // The bar stays where a stop left it; the line says which of the two it was.
+    if (search_.Stopped())
+        lStatus->setText(QString("Поиск остановлен, найдено ККМ: %1").arg(found));
+    else
+        lStatus->setText(QString("Поиск закончен, найдено ККМ: %1").arg(found));
     cbAllNets->setEnabled(true);
     RefreshButtons();
     if (chosen_ >= 0 && isVisible()) {
@@ -101,6 +121,21 @@ void TRegisterSearchForm::StartSearch() {
         accept();
         emit RegisterChosen(reg);
     }
+}
+
+void TRegisterSearchForm::ShowSearching(int done) {
+    if (!search_.Running()) return;
+    if (portCount_ == 0 || speeds_.empty()) {
+        lStatus->setText("Идёт поиск...");
+        return;
+    }
+    // The ports are searched side by side, each speed in turn.
+    const int step = std::min<int>(done / portCount_, static_cast<int>(speeds_.size()) - 1);
+    lStatus->setText(QString("Идёт поиск: %1, скорость %2 (%3 из %4)")
+                         .arg(searchedPorts_)
+                         .arg(speeds_[static_cast<std::size_t>(step)])
+                         .arg(step + 1)
+                         .arg(speeds_.size()));
 }
 
 void TRegisterSearchForm::AddRow(const TFoundRegister& reg, bool busy) {

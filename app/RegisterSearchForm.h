@@ -5,10 +5,12 @@
 #include "kkm/RegisterSearch.h"
 
 #include <QDialog>
+#include <QString>
 
 #include <vector>
 
 class QCheckBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -27,6 +29,8 @@ public:
 
     QCheckBox* cbAllNets = nullptr;
     QProgressBar* pbSearch = nullptr;
+    // Searching (which ports, which speed), stopped or finished, and how many found.
+    QLabel* lStatus = nullptr;
     QTableWidget* lvFound = nullptr;  // port, speed, network number, model, serial number, version
     QPushButton* bSearch = nullptr;
     QPushButton* bStop = nullptr;
@@ -45,9 +49,13 @@ private:
     // The selected register: connect to it (after the search has stopped).
     void Choose();
     void RefreshButtons();
+    void ShowSearching(int probesDone);
 
     const TRegisterSession& session_;
     TRegisterSearch search_;
     std::vector<TFoundRegister> found_;  // rows that hold a register; busy ports are rows too
-    int chosen_ = -1;  // index into found_ waiting for the search to stop
+    int chosen_ = -1;
+    QString searchedPorts_;  // "COM1, COM3": the ports not busy
+    int portCount_ = 0;
+    std::vector<int> speeds_;  // in the order they are tried  // index into found_ waiting for the search to stop
 };

@@ -2,9 +2,12 @@
 
 #include "app/QtText.h"
 #include "app/ProgressWait.h"
+#include "app/Dialog.h"
 #include "goods/GoodsExchange.h"
+#include "goods/GoodsRecord.h"
 #include "goods/GoodsSearch.h"
 #include "goods/GoodsTransfer.h"
+#include "kkm/RegisterSession.h"
 #include "settings/MemTableModelQt.h"
 #include "settings/Unitbd.h"
 
@@ -20,8 +23,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace {
 
@@ -69,6 +76,15 @@ public:
         return TMemTableModelQt::data(index, role);
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role == Qt::EditRole && index.isValid() && FieldOf(index.column()) >= 0) {
+            // A value the write to the register would refuse is refused as it
+            // is typed: the grid shows prices to the kopeck, and 12,505 would
+            // show as 12,51 and be refused later as a value nobody saw.
+            if (const auto why = CellProblem(FieldOf(index.column()), S(value.toString().trimmed()))) {
+                Error(*why, false, true, true);
+                return false;
+            }
+        }
         if (!IsBlock(index)) return TMemTableModelQt::setData(index, value, role);
         if (role != Qt::CheckStateRole) return false;
         return Table().SetVisibleValue(index.row(), block_, value.toInt() == Qt::Checked);
@@ -80,14 +96,55 @@ public:
     }
 
 private:
+    std::optional<std::string> CellProblem(int field, const std::string& text) const {
+        const std::string& name = Table().Field(field).Name;
+        const std::string shown = "\"" + text + "\" не принят";
+        if (name == "Price") {
+            const auto v = Table().ValueFromText(field, text);
+            if (!v) return "Цена " + shown + "а: это не число";
+            if (GoodsPriceDigits(*v)) return std::nullopt;
+            if (v->AsCurrency().Units < 0) return "Цена " + shown + "а: цена не может быть отрицательной";
+            if (v->AsCurrency().Units % (TCurrency::Scale / 100) != 0)
+                return "Цена " + shown + "а: не больше двух знаков после запятой (рубли и копейки)";
+            return "Цена " + shown + "а: не больше 10 цифр в копейках";
+        }
+        if (name == "Code" && !text.empty()) {
+            bool number = false;
+            const int code = QString::fromStdString(text).toInt(&number);
+            if (!number || code < MinGoodsCode || code > MaxGoodsCode)
+                return "Код " + shown + ": код товара - число от " + std::to_string(MinGoodsCode) + " до " +
+                       std::to_string(MaxGoodsCode);
+        }
+        if (name == "Shtrih" && (text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos))
+            return "Штрих-код " + shown + ": только цифры, не больше 20";
+        return std::nullopt;
+    }
     bool IsBlock(const QModelIndex& index) const { return index.isValid() && FieldOf(index.column()) == block_; }
     int block_;
 };
+
+int FieldColumn(const TMemTableModelQt& model, const char* field) {
+    for (int c = 0; c < model.columnCount(); ++c)
+        if (model.Column(c).Field == field) return c;
+    return -1;
+}
+
+// Qt's own file dialog opens with its name column too narrow for a path
+// and the other columns squeezed: names take the room, the rest fit.
+void ReadableColumns(QFileDialog& dialog) {
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 440)));
+    if (auto* tree = dialog.findChild<QTreeView*>()) {
+        tree->header()->setStretchLastSection(false);
+        tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+}
 
 }  // namespace
 
 TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& transfer, QWidget* parent)
     : QWidget(parent),
+      session_(session),
       bd_(bd),
       goods_(std::make_unique<TGoodsTransfer>(session, bd, transfer)),
       exchange_(std::make_unique<TGoodsExchange>(*goods_)) {
@@ -99,7 +156,8 @@ TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& trans
     box->addWidget(BuildFileRow());
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName("ProgressBar");
-    ProgressBar->setTextVisible(false);
+    ProgressBar->setFormat("%v");  // goods done so far, whatever the scale
+    ProgressBar->setAlignment(Qt::AlignCenter);
     ProgressBar->setFixedHeight(14);
     ProgressBar->hide();
     box->addWidget(ProgressBar);
@@ -112,7 +170,14 @@ TGoodsPage::TGoodsPage(TRegisterSession& session, TBD& bd, TTransferState& trans
         if (visible) ProgressBar->setValue(0);
         ProgressBar->setVisible(visible);
     };
-    view.SetProgressMax = [this](int maximum) { ProgressBar->setMaximum(maximum); };
+    view.SetProgressMax = [this](int maximum) {
+        // A read-all gets the register's capacity; the goods it held at its
+        // last full read say better how far this one has come.
+        const TKKMInfo* info = session_.Info();
+        if (readingAll_ && info && info->SerialNumber == knownSerial_ && knownCount_ > 0)
+            maximum = std::max(knownCount_, ProgressBar->value() + 1);
+        ProgressBar->setMaximum(maximum);
+    };
     view.SetProgressPos = [this](int position) { ProgressBar->setValue(position); };
     view.SetCaption = [this](TGoodsButton button, const std::string& caption) {
         (button == TGoodsButton::LoadAll ? bLoadTOBAP : bSaveTOBAP)->setText(Q(caption));
@@ -157,7 +222,19 @@ QWidget* TGoodsPage::BuildButtons() {
     goods_->SaveCount = true;
     box->addWidget(cbisSaveTOBAPCount);
 
-    connect(bLoadTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadTOBAPClick(); });
+    connect(bLoadTOBAP, &QPushButton::clicked, this, [this] {
+        if (readingAll_) {  // the button stops the read under way
+            goods_->bLoadTOBAPClick();
+            return;
+        }
+        readingAll_ = true;
+        const bool whole = goods_->bLoadTOBAPClick();
+        readingAll_ = false;
+        if (whole && session_.Info()) {
+            knownSerial_ = session_.Info()->SerialNumber;
+            knownCount_ = bd_.mtTOBAP.TotalRowCount();
+        }
+    });
     connect(bLoadOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bLoadOneTOBAPClick(); });
     connect(bSaveTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveTOBAPClick(); });
     connect(bSaveOneTOBAP, &QPushButton::clicked, this, [this] { goods_->bSaveOneTOBAPClick(); });
@@ -200,6 +277,7 @@ QWidget* TGoodsPage::BuildSearchRow() {
     eSearch->setToolTip(
         "Показывает только строки, в коде, наименовании или штрих-коде которых есть этот текст "
         "(без учёта регистра, ё = е); Esc очищает.\n"
+        "Одни цифры ищутся в начале кода или штрих-кода (и в наименовании).\n"
         "Правка и «Записать текущий» работают с показанными строками; «Записать все в ККМ» "
         "и «Записать в DBF» (также в CSV) берут все строки таблицы.");
     lSearchCount = new QLabel(panel);
@@ -249,8 +327,21 @@ void TGoodsPage::BuildGrid() {
     view->verticalHeader()->setVisible(false);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (int c = 0; c < model_->columnCount(); ++c) view->setColumnWidth(c, model_->Column(c).Width);
-    view->horizontalHeader()->setStretchLastSection(true);
+    // One text line per row: an 18-pixel row shows a wrapped name cut.
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    // The name takes the width the window gives; the other columns keep
+    // their widths, never narrower than their captions.
+    QHeaderView* header = view->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(24);
+    const int name = FieldColumn(*model_, "Name");
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const int caption = header->fontMetrics().horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                            2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 4;
+        view->setColumnWidth(c, std::max(model_->Column(c).Width, caption));
+        header->setSectionResizeMode(c, c == name ? QHeaderView::Stretch : QHeaderView::Interactive);
+    }
     // The table's cursor follows the grid once the table has finished what it
     // is doing: a row removed while a new row is cancelled moves the grid's
     // current row, and the table must not be moved from inside that change.
@@ -307,16 +398,20 @@ void TGoodsPage::SetBusy(bool busy) {
 }
 
 void TGoodsPage::bPathDBFClick() {
-    QFileDialog dialog(this);
-    dialog.setObjectName("OpenDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a new name is taken too
+    // One file serves both buttons: a save dialog, since "Записать в DBF"
+    // writes to it and a new name is as good as an existing one.
+    QFileDialog dialog(this, "Файл обмена товарами");
+    dialog.setObjectName("SaveDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);  // nothing is written until asked for
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({"DBF (*.dbf)", "CSV (*.csv)"});
     if (IsCsvFileName(S(eBdFile->text()))) dialog.selectNameFilter("CSV (*.csv)");
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     const QFileInfo current(Q(exchange_->TablePath(S(eBdFile->text()))));
     dialog.setDirectory(current.absolutePath());
     if (!eBdFile->text().isEmpty()) dialog.selectFile(current.fileName());
+    ReadableColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     eBdFile->setText(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 class QCheckBox;
 class QLabel;
@@ -72,9 +73,14 @@ private:
     // Moves the table's cursor to the grid's current row.
     void SyncTableToGrid();
 
+    TRegisterSession& session_;
     TBD& bd_;
     std::unique_ptr<TGoodsTransfer> goods_;
     std::unique_ptr<TGoodsExchange> exchange_;
     TMemTableModelQt* model_ = nullptr;
     QTimer* countLater_ = nullptr;  // one count for a burst of row changes
+    bool readingAll_ = false;
+    // The goods the register (by serial number) held at its last full read.
+    std::string knownSerial_;
+    int knownCount_ = 0;
 };

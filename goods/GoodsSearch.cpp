@@ -37,26 +37,36 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
+bool AllDigits(std::string_view s) { return s.find_first_not_of("0123456789") == std::string_view::npos; }
+
 struct TGoodsMatch {
     std::string Needle;
     std::size_t Code, Name, Shtrih;
+    // Digits only: the code and the barcode match from their start. The
+    // barcodes of one maker share their first eight digits, so "12" found
+    // anywhere in them matched most of the table.
+    bool FromStart;
     mutable std::string Folded;
 
-    bool Contains(const TFieldValue& v) const {
+    bool Has(std::string_view hay, bool fromStart) const {
+        return fromStart ? hay.substr(0, Needle.size()) == Needle : hay.find(Needle) != std::string_view::npos;
+    }
+    bool Contains(const TFieldValue& v, bool fromStart) const {
         if (const auto* text = std::get_if<std::string>(&v.V)) {
             if (text->size() < Needle.size()) return false;
             FoldInto(*text, Folded);
-            return Folded.find(Needle) != std::string::npos;
+            return Has(Folded, fromStart);
         }
         if (const auto* number = std::get_if<std::int64_t>(&v.V)) {
             char digits[24];
             const auto end = std::to_chars(digits, digits + sizeof digits, *number).ptr;
-            return std::string_view(digits, static_cast<std::size_t>(end - digits)).find(Needle) != std::string_view::npos;
+            return Has(std::string_view(digits, static_cast<std::size_t>(end - digits)), fromStart);
         }
         return false;
     }
     bool operator()(const TRow& r) const {
-        return Contains(r.Values[Code]) || Contains(r.Values[Name]) || Contains(r.Values[Shtrih]);
+        return Contains(r.Values[Code], FromStart) || Contains(r.Values[Name], false) ||
+               Contains(r.Values[Shtrih], FromStart);
     }
 };
 
@@ -79,8 +89,10 @@ void SetGoodsSearch(TMemTable& goods, std::string_view text) {
     std::string needle = GoodsSearchFold(text);
     // Typing on: rows hidden for the shorter text stay hidden.
     const auto* shown = goods.RowFilter().target<TGoodsMatch>();
-    const bool narrows = shown && needle.find(shown->Needle) != std::string::npos;
+    const bool fromStart = AllDigits(needle);
+    const bool narrows = shown && shown->FromStart == fromStart &&
+                         (fromStart ? needle.rfind(shown->Needle, 0) == 0 : needle.find(shown->Needle) != std::string::npos);
     goods.SetRowFilter(TGoodsMatch{std::move(needle), static_cast<std::size_t>(code), static_cast<std::size_t>(name),
-                                   static_cast<std::size_t>(shtrih), {}},
+                                   static_cast<std::size_t>(shtrih), fromStart, {}},
                        narrows);
 }

@@ -1,5 +1,7 @@
 // The search of the goods page: only the rows whose code, name or barcode
-// contain a text stay visible, letter case ignored and ё taken as е.
+// contain a text stay visible, letter case ignored and ё taken as е. A text
+// of digits only matches the code or the barcode from its start (and names
+// containing it).
 #pragma once
 #include <string>
 #include <string_view>

@@ -38,7 +38,10 @@ bool TRegisterSession::Connect() {
 
 bool TRegisterSession::ReadRegisterState() {
     if (!Protocol.GetKKMInfo()) {
-        Error("не удалось получить информацию о ККМ", true, true, true);
+        // Mostly a wrong port, speed or network number: the search tries them all.
+        Error("не удалось получить информацию о ККМ. Проверьте порт, скорость и сетевой номер или найдите ККМ "
+              "кнопкой \"Поиск ККМ\"",
+              true, true, true);
         return false;
     }
     const TKKMInfo& info = *Info();

@@ -103,6 +103,12 @@ int TLangResStrHandler::LoadLanguage(const std::string& name) {
     return 0;
 }
 
+std::string TLangResStrHandler::RecordedLanguage() const {
+    const std::string own = TIniFile(JoinPath(CurrentDir(), "lang.ini")).ReadString("MAIN", "CurLang", "");
+    if (!own.empty()) return own;
+    return TIniFile(JoinPath(LangDir(), "lang.ini")).ReadString("MAIN", "CurLang", "");
+}
+
 bool TLangResStrHandler::SelectLanguage(const std::string& name) {
     TIniFile shared(JoinPath(LangDir(), "lang.ini"));
     bool kept = shared.WriteString("MAIN", "CurLang", name);

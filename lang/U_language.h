@@ -29,6 +29,10 @@ public:
     // built-in texts first) in every case. False, after an error box naming
     // lang.ini, when neither file could be written.
     bool SelectLanguage(const std::string& name);
+    // The language SelectLanguage recorded last: the working directory's
+    // lang.ini (written where LangDir's cannot be), else LangDir's; empty
+    // when neither names one.
+    std::string RecordedLanguage() const;
     // Parses the bytes of a language file (code page 1251) into the table.
     void ParseLanguageFile(const std::string& bytes);
 

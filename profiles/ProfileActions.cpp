@@ -90,6 +90,8 @@ bool TProfileActions::bSavePropKKMtoBDClick() {
     const bool registerProfile = BD.mtProfile.RecNo() == 1;
     if (Store.SaveProfile(SavedProfileName, info->SerialNumber, info->Version).empty()) return false;
     LoadProfileList();
+    Mess("Настройки ККМ № " + info->SerialNumber + " сохранены в профиль \"" + SavedProfileName + "\"", false, true,
+         true);
     // Entry 2 is now loaded afresh from the store.
     SelectProfile(1);
     if (SelectProfile(2)) TBD::ClearRows(BD.mtOptions);
@@ -119,7 +121,7 @@ bool TProfileActions::bSavePropKKMtoBDasShablonClick() {
     const int position = BD.mtProfile.RecNo();
     if (Store.SaveProfile(name, "", info->Version).empty()) return false;
     LoadProfileList();
-    Mess("Шаблон записан", false, true, true);
+    Mess("Шаблон записан: \"" + name + "\", версия " + info->Version, false, true, true);
     SelectProfile(1);
     SelectProfile(position);
     return true;

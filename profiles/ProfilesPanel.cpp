@@ -136,8 +136,10 @@ TProfilesPanel::TProfilesPanel(TRegisterSession& session, TBD& bd, const TLoaded
     QPalette pal = list_->palette();
     pal.setColor(QPalette::Base, Qt::white);
     list_->setPalette(pal);
-    list_->setFixedHeight(VisibleEntries * EntryHeight + 2 * list_->frameWidth());
-    column->addWidget(list_);
+    // The list takes the height the window gives, a few entries at least.
+    list_->setMinimumHeight(MinVisibleEntries * EntryHeight + 2 * list_->frameWidth());
+    list_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    column->addWidget(list_, 1);
 
     save_ = new QPushButton("Сохранить настройки", this);
     save_->setObjectName("bSavePropKKMtoBD");
@@ -146,7 +148,6 @@ TProfilesPanel::TProfilesPanel(TRegisterSession& session, TBD& bd, const TLoaded
     delete_ = new QPushButton("Удалить", this);
     delete_->setObjectName("bDelPropKKMtoBD");
     for (QPushButton* b : {save_, saveTemplate_, delete_}) column->addWidget(b);
-    column->addStretch(1);
 
     connect(save_, &QPushButton::clicked, this, [this] { actions_->bSavePropKKMtoBDClick(); });
     connect(saveTemplate_, &QPushButton::clicked, this, [this] { actions_->bSavePropKKMtoBDasShablonClick(); });

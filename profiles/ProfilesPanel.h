@@ -38,7 +38,7 @@ public:
     QPushButton* bDelPropKKMtoBD() const { return delete_; }
 
     static constexpr int EntryHeight = 26;
-    static constexpr int VisibleEntries = 12;
+    static constexpr int MinVisibleEntries = 4;  // more as the window grows
 
 private:
     void ShowCurrentRow(int row);

@@ -24,6 +24,7 @@ namespace {
 
 enum TCardColumn { ccNum, ccValue, ccRange, ccCaption };
 constexpr int kCaptionHeight = 15;
+constexpr int kDescriptionMaxWidth = 320;
 
 void SetMark(QLabel* label, bool marked, TColor markColor) {
     QPalette p = label->palette();
@@ -86,18 +87,29 @@ TOptionCardsPanel::TOptionCardsPanel(TBD& bd, QWidget* parent) : QWidget(parent)
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName("sbOptionCards");
     scroll_->setWidgetResizable(false);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Sideways for the columns beyond the window's width; up and down only
+    // where the console was made so tall that a column no longer fits. The
+    // sideways bar stays, so that the two bars cannot hold each other up.
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->setFrameShape(QFrame::StyledPanel);
     content_ = new QWidget;
     content_->setObjectName("pnlOptionCardsContent");
     scroll_->setWidget(content_);
     const int frame = 2 * scroll_->frameWidth();
-    scroll_->setFixedWidth(VisibleColumns * ColumnWidth + frame);
-    scroll_->setFixedHeight(kCaptionHeight + CardsPerColumn * CardHeight + 4 +
-                            scroll_->horizontalScrollBar()->sizeHint().height() + frame);
+    const int bar = scroll_->horizontalScrollBar()->sizeHint().height();
+    scroll_->setMinimumWidth(VisibleColumns * ColumnWidth + frame);
+    scroll_->setMinimumHeight(kCaptionHeight + 5 * CardHeight + bar + frame);
+    scroll_->setMaximumHeight(kCaptionHeight + CardsPerColumn * CardHeight + 4 + bar + frame);
+    scroll_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     scroll_->viewport()->installEventFilter(this);
-    row->addWidget(scroll_, 0, Qt::AlignTop);
+    scroll_->installEventFilter(this);
+    // At the top of its room, as tall as its room up to all 20 rows.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(0);
+    left->addWidget(scroll_, 1);
+    left->addStretch(0);
+    row->addLayout(left, 3);
 
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
@@ -121,8 +133,14 @@ TOptionCardsPanel::TOptionCardsPanel(TBD& bd, QWidget* parent) : QWidget(parent)
     // A long description wraps instead of widening the page.
     description_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     description_->setMinimumWidth(80);
+    // A wider window shows more columns of cards, not a wider description.
+    description_->setMaximumWidth(kDescriptionMaxWidth);
+    caption->setMaximumWidth(kDescriptionMaxWidth);
+    description_->setMaximumHeight(scroll_->maximumHeight() - kCaptionHeight);
     right->addWidget(description_, 1);
-    row->addLayout(right, 1);
+    right->addStretch(0);
+    row->addLayout(right, 2);
+    row->addStretch(0);  // what the cards and the description cannot use stays at the right
 
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { Rebuild(); });
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { Rebuild(); });
@@ -174,6 +192,8 @@ void TOptionCardsPanel::Rebuild() {
         card->setVisible(i < n);
     }
     content_->resize(columns * ColumnWidth, kCaptionHeight + CardsPerColumn * CardHeight + 4);
+    // No wider than all its columns: the rest of the width is the description's.
+    scroll_->setMaximumWidth(columns * ColumnWidth + 2 * scroll_->frameWidth());
     RefreshAll();
     ShowDescription();
 }
@@ -227,6 +247,12 @@ void TOptionCardsPanel::FocusCard(int row) {
 }
 
 bool TOptionCardsPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_ && event->type() == QEvent::Resize) {
+        // The up-and-down bar only while the column is cut: a bar left over
+        // from a smaller size would narrow the cards and keep itself.
+        scroll_->setVerticalScrollBarPolicy(scroll_->height() < scroll_->maximumHeight() ? Qt::ScrollBarAsNeeded
+                                                                                        : Qt::ScrollBarAlwaysOff);
+    }
     if (watched == scroll_->viewport() && event->type() == QEvent::Wheel) {
         // The cards scroll sideways, a column per notch.
         auto* wheel = static_cast<QWheelEvent*>(event);

@@ -1,6 +1,7 @@
 // The card view of the option rows: one small card per option (number,
-// value box, range text), 2 columns of 20 cards visible, filled column by
-// column, further columns reached by scrolling sideways; beside it the
+// value box, range text), columns of 20 filled column by column, at least 2
+// columns visible and more as the window widens, further columns reached by
+// scrolling sideways; beside it the
 // "Описание" box with the current option's description. The cards show the
 // rows of mtOptions through a table model and edit them through it.
 #pragma once

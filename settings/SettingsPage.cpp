@@ -99,6 +99,9 @@ TSettingsPage::TSettingsPage(TRegisterSession& session, TBD& bd, TTransferState&
     lFullFun->setFont(note);
     lFullFun->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lFullFun->setMinimumWidth(60);
+    // Two lines at most: its preferred height, worked out for a narrow
+    // width, took the height the option cards need.
+    lFullFun->setMaximumHeight(2 * QFontMetrics(note).lineSpacing() + 2);
     top->addWidget(bLoadAllOptions);
     top->addWidget(bSaveAllOptions);
     top->addWidget(lFullFun, 1);
@@ -230,8 +233,12 @@ QWidget* TSettingsPage::BuildLinesTab() {
         grid = MakeGrid(tab, gridName, model);
         grid->setFont(courier);
         grid->horizontalHeader()->setFont(font());
-        grid->setFixedHeight(6 * 18 + kGridHeaderHeight + 2 * grid->frameWidth() + 2);
-        box->addWidget(grid);
+        // All six lines, or three with a scroll bar where the console was made tall.
+        const int chrome = kGridHeaderHeight + 2 * grid->frameWidth() + 2;
+        grid->setMaximumHeight(6 * 18 + chrome);
+        grid->setMinimumHeight(3 * 18 + chrome);
+        grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        box->addWidget(grid, 1);
         QComboBox* boxPtr = fontBox;
         connect(fontBox, &QComboBox::activated, this, [this, boxPtr, field] { FontPicked(boxPtr, field); });
     };

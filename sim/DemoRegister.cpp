@@ -61,8 +61,9 @@ bool TDemoRegister::Start(int speed, const std::string& stateFile, std::string& 
         return false;
     }
     const std::string sim = JoinPath(ProgramDir(), "vornik-sim");
-    std::vector<std::string> args = {sim, "--com", std::to_string(port_), "--speed", std::to_string(speed),
-                                     "--state", stateFile};
+    // OFF-LINE, the one mode in which every page writes (goods only there).
+    std::vector<std::string> args = {sim,     "--com", std::to_string(port_), "--speed", std::to_string(speed),
+                                     "--mode", "2",    "--state",             stateFile};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -25,6 +25,13 @@ bool TRegisterSimulator::Start(std::string& error) {
         }
         state.NetNumber = options_.NetNumber;
     }
+    if (options_.Mode != -1) {
+        if (options_.Mode < 0 || options_.Mode > 2) {
+            error = "the mode must be 0, 1 or 2";
+            return false;
+        }
+        state.Identity.Mode = static_cast<std::uint8_t>(options_.Mode);
+    }
     if (options_.Speed < 0) {
         error = "the speed must not be negative";
         return false;

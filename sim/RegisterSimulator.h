@@ -20,6 +20,7 @@ struct TSimOptions {
     int Speed = 19200;        // line speed the bytes are paced at; 0: no pacing
     bool StrictSpeed = false; // nothing heard or answered while the computer's side runs at another speed
     int NetNumber = 0;        // 1..98; 0 takes the state's
+    int Mode = -1;            // 0 autonomous, 1 on-line, 2 off-line; -1 takes the state's
     int ComNumber = 0;        // > 0: the link <PortsDir>/COM<n> points at the device
     std::string PortsDir = "ports";  // relative to the working directory
     std::string StateFile;    // empty: the default register, nothing saved

@@ -18,6 +18,8 @@ void Usage(std::ostream& out) {
            "  --strict-speed   hear nothing and lose every answer while the computer's\n"
            "                   side of the line is set to another speed\n"
            "  --net N          network number 1..98 (default: from the state, else 1)\n"
+           "  --mode N         mode at start: 0 AUTONOM, 1 ON-LINE, 2 OFF-LINE (default:\n"
+           "                   from the state, else 1)\n"
            "  --state FILE     register content in JSON: loaded at start, saved on exit\n"
            "                   and on SIGUSR1 (a missing file starts a default register)\n"
            "  --log FILE       append every frame in and out, in hexadecimal\n"
@@ -81,6 +83,9 @@ int main(int argc, char** argv) {
         } else if (a == "--net") {
             ok = number(options.NetNumber) && options.NetNumber >= 1 && options.NetNumber <= 98;
             if (!ok) std::cerr << "vornik-sim: --net takes a network number 1..98\n";
+        } else if (a == "--mode") {
+            ok = number(options.Mode) && options.Mode >= 0 && options.Mode <= 2;
+            if (!ok) std::cerr << "vornik-sim: --mode takes 0, 1 or 2\n";
         } else if (a == "--state") {
             ok = value(options.StateFile);
         } else if (a == "--log") {

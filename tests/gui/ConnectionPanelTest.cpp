@@ -73,7 +73,7 @@ TEST(ConnectionPanel, ASilentRegisterFailsTheIdentityAndClosesThePort) {
     bool stepRan = false;
     rig.Window->Session.AfterConnectSteps.push_back([&] { stepRan = true; });
     EXPECT_FALSE(rig.Window->Connect());
-    EXPECT_TRUE(rig.Logged("не удалось получить информацию о ККМ"));
+    EXPECT_TRUE(rig.Logged("не удалось получить информацию о ККМ. Проверьте порт, скорость и сетевой номер или найдите ККМ кнопкой \"Поиск ККМ\""));
     EXPECT_FALSE(rig.Window->Session.IsConnected());
     EXPECT_FALSE(stepRan);
     EXPECT_FALSE(rig.Logged("Подключились!"));
@@ -181,6 +181,7 @@ TEST(ConnectionPanel, SearchListsTheRegisterAndConnectsToTheOneChosen) {
     const auto done = [&] { return !form->Searching() && form->pbSearch->value() == form->pbSearch->maximum(); };
     for (int i = 0; i < 600 && !done(); ++i) ProcessFor(100);
     ASSERT_TRUE(done());
+    EXPECT_EQ(S(form->lStatus->text()).rfind("Поиск закончен, найдено ККМ: ", 0), 0u) << S(form->lStatus->text());
     int row = -1;
     for (int r = 0; r < form->lvFound->rowCount(); ++r)
         if (form->lvFound->item(r, 0)->text() == "COM7") row = r;

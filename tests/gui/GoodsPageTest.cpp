@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -138,6 +139,21 @@ TEST(GoodsPage, ControlsAndTheirLook) {
     // The grid fills the page below the buttons, the file row and the search.
     EXPECT_GT(p.DBGridEhTOBAP->height(), p.height() - 5 * p.bLoadTOBAP->height() - 40);
     EXPECT_LT(p.eSearch->geometry().bottom(), p.DBGridEhTOBAP->geometry().top());
+
+    // Every column in sight at the starting size, each caption whole; the
+    // name takes what a larger window adds, on one line.
+    QHeaderView* h = p.DBGridEhTOBAP->horizontalHeader();
+    EXPECT_FALSE(p.DBGridEhTOBAP->wordWrap());
+    for (const QSize size : {QSize(786, 561), QSize(1600, 900)}) {
+        rig.Window->resize(size);
+        ProcessFor(50);
+        EXPECT_LE(h->length(), p.DBGridEhTOBAP->viewport()->width()) << size.width();
+        for (int c = 0; c < 10; ++c)
+            EXPECT_GE(h->sectionSize(c), h->fontMetrics().horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()))
+                << titles[static_cast<std::size_t>(c)];
+    }
+    EXPECT_GT(h->sectionSize(2), 600) << "the name column takes the spare width";
+    EXPECT_LT(h->sectionSize(9), 100);
 }
 
 TEST(GoodsPage, TheGridEditsInsertsAndAppendsButNeverDeletes) {
@@ -181,6 +197,26 @@ TEST(GoodsPage, TheGridEditsInsertsAndAppendsButNeverDeletes) {
         QApplication::sendEvent(p.DBGridEhTOBAP, &del);
     }
     EXPECT_EQ(rig.Table().RecordCount(), 4);
+
+    // A cell takes no value the write would refuse, and the console says why
+    // in the grid's words.
+    SetRegionalDecimalSeparator(',');
+    const std::vector<std::tuple<int, const char*, const char*>> refused = {
+        {4, "12,505", "Цена \"12,505\" не принята: не больше двух знаков после запятой"},
+        {4, "-1", "Цена \"-1\" не принята: цена не может быть отрицательной"},
+        {0, "0", "Код \"0\" не принят: код товара - число от 1 до 999999"},
+        {7, "46O7", "Штрих-код \"46O7\" не принят: только цифры, не больше 20"},
+    };
+    for (const auto& [column, text, why] : refused) {
+        EXPECT_FALSE(model->setData(model->index(0, column), text, Qt::EditRole)) << text;
+        EXPECT_TRUE(rig.Logged(why)) << why;
+    }
+    EXPECT_FALSE(rig.Logged("mtTOBAP"));
+    EXPECT_EQ(rig.Codes(), (std::vector<int>{1, 9, 2, 3}));
+    EXPECT_EQ(rig.Table().VisibleValue(0, 4).AsCurrency().Units, TCurrency::FromDouble(10).Units);
+    EXPECT_TRUE(model->setData(model->index(0, 4), "12,5", Qt::EditRole));
+    EXPECT_EQ(rig.Table().VisibleValue(0, 4).AsCurrency().Units, TCurrency::FromDouble(12.5).Units);
+    SetRegionalDecimalSeparator('\0');
 }
 
 TEST(GoodsPage, ReadAllFillsTheGridInCodeOrder) {
@@ -214,6 +250,10 @@ TEST(GoodsPage, ReadAllFillsTheGridInCodeOrder) {
     EXPECT_TRUE(rig.Logged("Загружаем товар..."));
     EXPECT_TRUE(rig.Logged("Товар загружен"));
     rig.ExpectIdle();
+    // The next read of this register is measured by the 20 goods it held.
+    rig.Page().bLoadTOBAP->click();
+    EXPECT_EQ(rig.Page().ProgressBar->maximum(), 20);
+    EXPECT_EQ(rig.Codes(), codes);
 
     // The first record, and the display formats of a read-all.
     EXPECT_EQ(rig.Cell(0, "Name"), "Хлеб белый нарезной");
@@ -541,6 +581,7 @@ TEST(GoodsPage, ExchangeFileButtonsAndTheFileDialog) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->nameFilters(), (QStringList{"DBF (*.dbf)", "CSV (*.csv)"}));
         EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave) << "the file is written to as well";
         dialog->selectFile(chosen);
         QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -597,8 +638,10 @@ TEST(GoodsPage, TheSearchBoxShowsMatchingRowsForEditsAndWriteCurrent) {
     const std::vector<std::pair<const char*, std::vector<int>>> searches = {
         {"ёло", {101, 102}},  // ё = е, any case
         {" ЁЛОЧ", {101}},     // blanks around ignored
-        {"0999", {203}},      // the barcode
-        {"20", {203}},        // the code
+        {"46000000009", {203}},  // the barcode from its start
+        {"20", {203}},           // the code from its start
+        {"10", {101, 102}},      // not "10" inside every barcode
+        {"0999", {}},            // digits inside a barcode do not match
         {"нет такого", {}},
     };
     for (const auto& [text, codes] : searches) {

@@ -11,7 +11,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTextBlock>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -155,6 +158,48 @@ TEST_F(MainWindow, SettingsComeFromTheWorkingDirectory) {
     EXPECT_EQ(ini.ReadString("Window", "ConsoleHeight", ""), "180");
 }
 
+TEST_F(MainWindow, AtTheStartingSizeTheConsoleGrowsAndThePlaceIsKept) {
+    {
+        TfmMain w;
+        w.FormCreate();
+        w.show();
+        ProcessFor(50);
+        ASSERT_EQ(w.size(), QSize(786, 561));
+        EXPECT_LT(w.minimumSizeHint().height(), 561 - 100) << "the pages leave the console room";
+        QWidget* handle = w.ConsoleSplitter()->handle(1);
+        const QPointF at(handle->width() / 2.0, handle->height() / 2.0);
+        for (const auto& [type, pos, buttons] :
+             {std::tuple{QEvent::MouseButtonPress, at, Qt::MouseButtons(Qt::LeftButton)},
+              std::tuple{QEvent::MouseMove, at + QPointF(0, 60), Qt::MouseButtons(Qt::LeftButton)},
+              std::tuple{QEvent::MouseButtonRelease, at + QPointF(0, 60), Qt::MouseButtons(Qt::NoButton)}}) {
+            QMouseEvent e(type, pos, handle->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(handle, &e);
+        }
+        EXPECT_EQ(w.Console()->height(), 103);
+        EXPECT_EQ(w.height(), 561);
+        w.setGeometry(40, 30, 800, 520);
+        w.close();
+    }
+    TIniFile ini(dir.File("VornikConfig.ini"));
+    EXPECT_EQ(ini.ReadString("Window", "Width", ""), "800");
+    EXPECT_EQ(ini.ReadString("Window", "Height", ""), "520");
+    EXPECT_EQ(ini.ReadString("Window", "Maximized", ""), "0");
+    {
+        TfmMain w;
+        w.FormCreate();
+        EXPECT_EQ(w.geometry(), QRect(40, 30, 800, 520));
+        w.showMaximized();
+        ProcessFor(50);
+        w.close();
+    }
+    TIniFile after(dir.File("VornikConfig.ini"));
+    EXPECT_EQ(after.ReadString("Window", "Maximized", ""), "1");
+    EXPECT_EQ(after.ReadString("Window", "Width", ""), "800") << "the size it comes back to";
+    TfmMain w;
+    w.FormCreate();
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+}
+
 TEST_F(MainWindow, SettingsThatCannotBeSavedAtCloseAreAllNamedInOneBox) {
     std::filesystem::create_directory(dir.File("VornikConfig.ini"));  // no file can replace it, not even root's
     std::vector<std::string> shown;
@@ -191,6 +236,9 @@ TEST_F(MainWindow, StopSignalsCloseInOrderAndTheDemoRegisterNeverOutlivesTheWind
     EXPECT_EQ(ini.ReadString("Port", "COMPort", ""), "1") << "the settings' own port, not the demo register's";
     EXPECT_EQ(ini.ReadString("Exchange", "DBFFile", ""), "goods.dbf");
 
+    EXPECT_NE(ReadBytes(dir.File("demo-register.json")).find("\"mode\": 2"), std::string::npos)
+        << "the demo register is OFF-LINE, where goods are written too";
+
     // Killed without a chance to close, the configurator still takes its register along.
     std::filesystem::remove(dir.File("demo-register.json"));
     ASSERT_TRUE(run.Start());
@@ -219,6 +267,47 @@ TEST_F(MainWindow, ConsoleHoldsAtMostAHundredLines) {
     EXPECT_EQ(w.Console()->LineCount(), 100);
     EXPECT_TRUE(w.Console()->LineText(99).endsWith("строка 150"));
     EXPECT_TRUE(w.Console()->LineText(0).endsWith("строка 51"));
+}
+
+TEST_F(MainWindow, ALongLineLeavesTheConsoleAtItsLeftEdge) {
+    TfmMain w;
+    w.FormCreate();
+    w.show();
+    ProcessFor(50);
+    TConsolePanel* c = w.Console();
+    Error("Данные не считаны из DBF файла: " + std::string(400, 'x') + " конец", false, true, false);
+    Mess("короткая строка", false, true, false);
+    ProcessFor(20);
+    EXPECT_EQ(c->horizontalScrollBar()->value(), 0);
+    const QRect start = c->cursorRect(QTextCursor(c->document()->lastBlock()));
+    EXPECT_TRUE(c->viewport()->rect().contains(start.center())) << "the newest line shows from its time stamp";
+    // A line longer than the console wraps: its start stays in sight too.
+    Mess(std::string(600, 'y'), false, true, false);
+    ProcessFor(20);
+    EXPECT_TRUE(c->viewport()->rect().contains(c->cursorRect(QTextCursor(c->document()->lastBlock())).center()));
+}
+
+TEST_F(MainWindow, TheRecordedLanguageIsInForceAtStartUp) {
+    TScratchDir data;
+    std::filesystem::create_directories(data.File("lang"));
+    std::filesystem::copy_file(JoinPath(DataDir(), "lang/English.lng"), data.File("lang/English.lng"));
+    SetDataDir(data.Path());
+    {
+        TfmMain w;
+        w.FormCreate();
+        EXPECT_EQ(S(w.LanguageSelector()->currentText()), "Русский") << "the selector is never blank";
+        EXPECT_EQ(S(QCoreApplication::translate("QPlatformTheme", "Cancel")), "Отмена") << "Qt's own buttons too";
+    }
+    WriteBytes(dir.File("lang.ini"), "[MAIN]\r\nCurLang=English\r\n");
+    TfmMain w;
+    w.FormCreate();
+    EXPECT_EQ(S(w.windowTitle()), "Configurator v2.01 ");
+    EXPECT_EQ(S(w.LanguageSelector()->currentText()), "English");
+    EXPECT_EQ(S(QCoreApplication::translate("QPlatformTheme", "Cancel")), "Cancel");
+    w.LanguageSelector()->setCurrentIndex(0);
+    EXPECT_EQ(S(w.windowTitle()), "Конфигуратор v2.01 ");
+    EXPECT_EQ(S(QCoreApplication::translate("QPlatformTheme", "Cancel")), "Отмена");
+    LangRes().SetDefaults();
 }
 
 TEST_F(MainWindow, LanguageChoiceWorksWhereTheDataFolderCannotBeWritten) {
@@ -266,4 +355,8 @@ TEST_F(MainWindow, PagesCannotChangeDuringATransfer) {
     EXPECT_EQ(w.MainPageControl()->currentIndex(), 2);
     w.MainPageControl()->setCurrentIndex(1);
     EXPECT_EQ(w.PageSelector()->Selected(), 1);
+    // The open page stands out in any style.
+    const auto colour = [&](int i) { return w.PageSelector()->findChild<QWidget*>(QString("pnlPage%1").arg(i))->palette().color(QPalette::Window); };
+    EXPECT_NE(colour(1), colour(0));
+    EXPECT_EQ(colour(0), colour(2));
 }

@@ -89,7 +89,13 @@ TEST_F(ProfilesPanel, ShowsItsCaptionListAndButtons) {
     EXPECT_TRUE(page->ProfilesRoom()->isAncestorOf(panel));
 
     QListView* list = panel->List();
-    EXPECT_EQ(list->height(), 12 * 26 + 2 * list->frameWidth()) << "twelve entries visible";
+    // Ten entries at the starting size; a taller window shows more.
+    ProcessFor(50);
+    EXPECT_GE(list->height(), 10 * 26 + 2 * list->frameWidth());
+    w->resize(786, 800);
+    ProcessFor(50);
+    EXPECT_GE(list->height(), 18 * 26) << "the list takes the height the window gains";
+    w->resize(786, 561);
     EXPECT_EQ(list->sizeHintForRow(0), 26);
     EXPECT_EQ(list->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -154,6 +160,7 @@ TEST_F(ProfilesPanel, SaveSettingsTemplatesAndDeleteEndToEnd) {
     EXPECT_FALSE(AnyLoaded()) << "the loaded flags are cleared";
     ASSERT_EQ(Stored().size(), 1u);
     EXPECT_EQ(Stored()[0].SN, "001234567890");
+    EXPECT_TRUE(Logged("Настройки ККМ № 001234567890 сохранены в профиль \"Сохраненная\""));
     EXPECT_TRUE(panel->FormCloseQuery());
     EXPECT_FALSE(Logged("Query:")) << "closing right afterwards asks nothing";
 
@@ -162,7 +169,7 @@ TEST_F(ProfilesPanel, SaveSettingsTemplatesAndDeleteEndToEnd) {
     panel->bSavePropKKMtoBDasShablon()->click();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], "Введите|Имя шаблона|");
-    EXPECT_TRUE(Logged("Шаблон записан"));
+    EXPECT_TRUE(Logged("Шаблон записан: \"Кафе\", версия ver012"));
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Загруженая из ККМ", "Сохраненная", "Кафе"}));
     EXPECT_TRUE(Bold(2));
     EXPECT_EQ(ShownRow(), 1) << "the same entry stays chosen";

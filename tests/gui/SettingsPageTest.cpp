@@ -157,6 +157,14 @@ TEST_F(SettingsPage, CardsShowTwoColumnsOfTwentyAndScrollSideways) {
     cards->ValueBox(63)->setFocus();
     ProcessFor(50);
     EXPECT_GT(cards->Cards()->horizontalScrollBar()->value(), 0) << "the focused card is scrolled into view";
+
+    // A wider window shows all four columns, and the description no wider.
+    const int description = cards->Description()->width();
+    w->resize(1400, 700);
+    ProcessFor(50);
+    EXPECT_EQ(cards->Cards()->viewport()->width(), 4 * TOptionCardsPanel::ColumnWidth);
+    EXPECT_EQ(cards->Cards()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(cards->Description()->width(), std::max(description, 320));
 }
 
 TEST_F(SettingsPage, CardsEditTheRowsAndShowTheDescriptionAndTheMarks) {
@@ -256,7 +264,7 @@ TEST_F(SettingsPage, FontListsFollowTheProfileFontRow) {
 
 TEST_F(SettingsPage, LanguageChangeRenamesTheDepartmentKinds) {
     QAbstractItemModel* deps = page->DBGridEhDep->model();
-    ASSERT_TRUE(LangRes().SelectLanguage("English"));
+    ASSERT_EQ(LangRes().LoadLanguage("English"), 0);  // not recorded: later windows start in the built-in texts
     w->RefreshCaptions();
     const std::string shown = S(deps->index(0, 1).data().toString());
     LangRes().SetDefaults();
