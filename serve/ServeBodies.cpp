@@ -199,6 +199,8 @@ bool ParseProfileBody(const std::string& body, bool allowSaved, std::string& nam
     // 1251): a name it would change is refused, not kept changed.
     std::string why;
     if (!saved && !RegisterTextFits(name, ProfileNameWidth, why)) return Fail(error, "name", "the name " + why);
+    if (!saved && name.substr(0, name.find_last_not_of(' ') + 1) == "Сохраненная")
+        return Fail(error, "name", "\"Сохраненная\" is the name of the register's saved profile, not of a template");
     if (!saved && name.find('\'') != std::string::npos)  // the store looks names up between apostrophes
         return Fail(error, "name", "the name may not hold an apostrophe");
     return true;

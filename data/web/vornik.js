@@ -224,16 +224,91 @@ async function loadPorts() {
   }
 }
 
+let identity = null;  // the connected register's, null while disconnected
+
+// As in the window, "Подключение" becomes "Отключение" while connected.
 function showIdentity(info) {
+  identity = info;
   const fields = { lModel: "model", lSN: "serialNumber", lVer: "version", lMode: "modeText", lDate: "date", lTime: "time" };
   for (const [id, key] of Object.entries(fields)) $(id).textContent = info ? info[key] : "—";
+  $("bConnect").textContent = info ? "Отключение" : "Подключение";
+  if (!info) showProfiles([]);
 }
 
 async function readInfo() {
   const info = await request("GET", registerPath("info"));
   showIdentity(info);
   say(`Подключились! ${info.model} № ${info.serialNumber}, ${info.modeText}`, "ok");
+  await loadProfiles();
 }
+
+// ---- profiles: the register's saved settings and the templates of its version ----------
+
+const kSavedProfile = "Сохраненная";
+const kRegisterProfile = "Загруженая из ККМ";
+
+function showProfiles(list) {
+  const entries = [new Option(kRegisterProfile, "")];
+  for (const p of list) {
+    const o = new Option(p.name, p.key);
+    o.classList.toggle("bold", p.kind === "template");  // templates in bold, as in the window
+    entries.push(o);
+  }
+  $("lbProfiles").replaceChildren(...entries);
+  $("lbProfiles").selectedIndex = 0;
+}
+
+// The window's list: the register profile, its saved profile, the templates of its version.
+async function loadProfiles() {
+  const store = await request("GET", "/api/v1/profiles");
+  showProfiles(store.profiles.filter((p) => p.kind === "template" ? p.version === identity.version
+    : p.serialNumber === identity.serialNumber));
+}
+
+function chosenProfile() {
+  const o = $("lbProfiles").selectedOptions[0];
+  return o && o.value ? { name: o.text, key: o.value } : null;
+}
+
+async function saveProfile(body, done) {
+  await request("POST", registerPath("profiles"), { body });
+  await loadProfiles();
+  say(done, "ok");
+}
+
+function profileAction(work) {
+  return () => onRegister($("errProfiles"), async () => {
+    if (!identity) await readInfo();
+    await work();
+  });
+}
+
+const saveSettings = profileAction(() => saveProfile({ saved: true }, "Настройки сохранены"));
+
+const saveTemplate = profileAction(async () => {
+  const current = chosenProfile();
+  const proposed = current && $("lbProfiles").selectedOptions[0].classList.contains("bold") ? current.name : "";
+  const name = (window.prompt("Имя шаблона", proposed) ?? proposed).trim();
+  if (!name) return;
+  if (name === kSavedProfile) throw new Error(`Имя «${kSavedProfile}» принадлежит сохранённым настройкам ККМ; выберите другое.`);
+  await saveProfile({ name }, "Шаблон записан");
+});
+
+const deleteProfile = profileAction(async () => {
+  const current = chosenProfile();
+  if (!current) return;  // the register profile is never deleted
+  await request("DELETE", "/api/v1/profiles/" + encodeURIComponent(current.key));
+  await loadProfiles();
+  say(`Удалено: ${current.name}`, "ok");
+});
+
+const applyProfile = profileAction(async () => {
+  const current = chosenProfile();
+  if (!current) throw new Error("Выберите сохранённые настройки или шаблон.");
+  const done = await request("POST", registerPath("profiles/apply"), { body: { name: current.name } });
+  say(done.confirmed ? `«${current.name}» записано в ККМ, ККМ его сохранила` : `«${current.name}» записано, но ККМ сохранила не всё`,
+    done.confirmed ? "ok" : "err");
+});
 
 function choosePort(port, speed, net) {
   const n = String(port).replace(/^COM/, "");
@@ -562,6 +637,13 @@ function parseCsv(text) {
   return rows;
 }
 
+// A file's value as the window shows it; only the coded columns are looked up
+// (a name such as "constructor" or "__proto__" stays a name).
+function shownValue(key, value) {
+  const words = Object.hasOwn(kGoodsShown, key) ? kGoodsShown[key] : null;
+  return words && Object.hasOwn(words, value) ? words[value] : value ?? "";
+}
+
 function showGoods() {
   const words = $("eGoodsFilter").value.toLowerCase().replace(/ё/g, "е");
   const shown = goodsRows.filter((r) => !words ||
@@ -573,7 +655,7 @@ function showGoods() {
   for (const r of shown) {
     const row = $("gridGoods").insertRow();
     for (const [key] of kGoodsColumns)
-      cell(row, (kGoodsShown[key] || {})[r[key]] ?? r[key] ?? "").classList.toggle("number", kGoodsNumbers.includes(key));
+      cell(row, shownValue(key, r[key])).classList.toggle("number", kGoodsNumbers.includes(key));
   }
   $("lSearchCount").textContent = goodsRows.length ? `показано ${shown.length} из ${goodsRows.length}` : "";
 }
@@ -671,7 +753,11 @@ function start() {
   for (const g of lineGroups) $(g + "Font").replaceChildren(...fontChoices(kFontNames.length).map(([v, t]) => new Option(t, v)));
   $("bSetDefaultOptions").onclick = () => options.forEach((o) => { o.input.value = o.default; });
   $("bPorts").onclick = loadPorts;
-  $("bConnect").onclick = () => onRegister($("errConnection"), readInfo);
+  $("bConnect").onclick = () => identity ? showIdentity(null) : onRegister($("errConnection"), readInfo);
+  $("bSaveProfile").onclick = saveSettings;
+  $("bSaveTemplate").onclick = saveTemplate;
+  $("bDeleteProfile").onclick = deleteProfile;
+  $("bApplyProfile").onclick = applyProfile;
   for (const id of ["cbComPort", "cbSpeedPort", "cbNetNum"])
     $(id).addEventListener("change", () => {
       showIdentity(null);

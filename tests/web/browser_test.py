@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The page of vornik-cli serve in a real headless chromium, against the
-register simulator: the token, the departments read, a bad price refused in
-place, one department changed and written, then the simulator's state file;
-the goods table and the journal through their jobs.
+register simulator: the token, the departments read, a template saved, a bad
+price refused in place, one department changed and written, the template
+applied again, then the simulator's state file; the goods table and the
+journal through their jobs.
 
 browser_test.py BIN_DIR  (the folder holding vornik-cli, vornik-sim and web/).
 Exit status 77 (a skip) only when chromium itself cannot start for a reason
@@ -132,6 +133,27 @@ def main():
         if driver.execute_script("return sessionStorage.getItem('vornik-serve-token')") != token:
             fail("the token is not kept in the session storage")
 
+        # Connected, the button says so; the register's settings kept as a template.
+        from selenium.common.exceptions import NoAlertPresentException
+
+        def question():
+            try:
+                return driver.switch_to.alert
+            except NoAlertPresentException:
+                return None
+        find("#bConnect").click()
+        wait_for("the connection", lambda: find("#bConnect").text == "Отключение" and find("#lSN").text != "—")
+        for name in ("Сохраненная", "Магазин"):
+            find("#bSaveTemplate").click()
+            box = wait_for("the template name question", question)
+            box.send_keys(name)
+            box.accept()
+            wait_for("the template saved or refused", lambda: find("#bSaveTemplate").is_enabled())
+            if name == "Сохраненная" and "Сохраненная" not in find("#errProfiles").text:
+                fail("a template named as the saved profile was not refused: " + find("#errProfiles").text)
+        wait_for("the template listed", lambda: [o for o in driver.find_elements(By.CSS_SELECTOR, "#lbProfiles option.bold")
+                                                if o.text == "Магазин"])
+
         # Departments: read, a bad price refused where it was typed, then a write.
         find("[data-tab='tsDepatment']").click()
         find("[data-read='departments']").click()
@@ -156,6 +178,16 @@ def main():
                  lambda: write.is_enabled() and "ККМ их сохранила" in find("#console").text)
         if shown("#tsDepatment .error"):
             fail("the write reported an error: " + find("#tsDepatment .error").text)
+        ask = urllib.request.Request(url + "api/v1/registers/COM7/departments",
+                                     headers={"Authorization": "Bearer " + token})
+        written = json.load(urllib.request.urlopen(ask, timeout=WAIT))[1]
+        if written["name"] != "Молоко и сыр" or written["price"] != "45.50":
+            fail("the register holds %s after the write" % written)
+
+        # The template applied: the register's departments are the template's again.
+        Select(find("#lbProfiles")).select_by_visible_text("Магазин")
+        find("#bApplyProfile").click()
+        wait_for("the template written", lambda: "ККМ его сохранила" in find("#console").text)
 
         # The goods table and the journal come through jobs.
         find("[data-tab='tsGoods']").click()
@@ -174,9 +206,9 @@ def main():
         for child in children:
             child.wait(timeout=WAIT)
         department = json.load(open(state, encoding="utf-8"))["departments"][1]
-        if department.get("name") != "Молоко и сыр" or department.get("priceKopecks") != 4550:
-            fail("the register holds %s" % department)
-        print("web page: token, departments read and written, goods and journal read")
+        if department.get("name") != "Молочные продукты":
+            fail("the register holds %s after the template" % department)
+        print("web page: token, template saved and applied, departments read and written, goods and journal read")
         return 0
     finally:
         if driver:
