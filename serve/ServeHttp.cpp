@@ -47,6 +47,8 @@ private:
                 if (left != limits.KeepAliveRequests) c.AwaitHead(limits.IdleTime + limits.HeadTime);
                 bool closed = false;
                 ok = process_request(c, left == 1, closed, nullptr);
+                // A head that never came whole ends the connection.
+                if (c.InHead()) c.CloseAfterAnswer();
                 if (!ok || closed || c.Closing()) break;
             }
             connections_.Closed(c);
