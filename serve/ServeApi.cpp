@@ -35,18 +35,6 @@ int RefusalStatus(TPortOutcome outcome) {
     }
 }
 
-std::vector<std::string> Split(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t from = 1;
-    while (from <= path.size()) {
-        const auto slash = std::min(path.find('/', from), path.size());
-        parts.push_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    if (!parts.empty() && parts.back().empty()) parts.pop_back();  // a trailing slash
-    return parts;
-}
-
 // What the tool said on its error stream, as one line for an answer: without
 // the tool's name, the console's time stamps and message kinds.
 std::string ErrorText(const std::string& said) {
@@ -132,7 +120,7 @@ TPortWorker* TServeApi::Worker(const std::string& device) {
 }
 
 TServeResponse TServeApi::Handle(const TServeRequest& r) {
-    const auto parts = Split(r.Path);
+    const auto parts = ServePathParts(r.Path);
     if (parts.size() < 2 || parts[0] != "api" || parts[1] != "v1") {
         if (r.Method != "GET" && r.Method != "HEAD") return ErrorResponse(404, "no such path");
         TServeResponse page;

@@ -23,18 +23,6 @@ std::string HostName(const std::string& host) {
     return Lower(colon == std::string::npos ? host : host.substr(0, colon));
 }
 
-std::vector<std::string> Parts(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t from = 1;
-    while (from <= path.size()) {
-        const auto slash = std::min(path.find('/', from), path.size());
-        parts.push_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    if (!parts.empty() && parts.back().empty()) parts.pop_back();
-    return parts;
-}
-
 // The API's requests that carry a body: the register writes, the goods and
 // journal jobs, profile saving and applying, the search.
 bool TakesBody(const std::string& method, const std::vector<std::string>& p) {
@@ -71,7 +59,7 @@ bool AdmitHead(const TGateRules& rules, const TServeRequest& r, std::size_t head
         refusal = ErrorResponse(415, "compressed request bodies are not taken", "Content-Encoding");
         return false;
     }
-    const auto parts = Parts(r.Path);
+    const auto parts = ServePathParts(r.Path);
     const bool api = parts.size() >= 2 && parts[0] == "api" && parts[1] == "v1";
     const std::string length = r.Header("content-length");
     const bool body = !r.Header("transfer-encoding").empty() || (!length.empty() && length != "0");
