@@ -637,11 +637,24 @@ function parseCsv(text) {
   return rows;
 }
 
-// A file's value as the window shows it; only the coded columns are looked up
-// (a name such as "constructor" or "__proto__" stays a name).
-function shownValue(key, value) {
-  const words = Object.hasOwn(kGoodsShown, key) ? kGoodsShown[key] : null;
-  return words && Object.hasOwn(words, value) ? words[value] : value ?? "";
+let currentGoods = null;  // the row "Записать текущий" writes
+
+// The grid edits the rows themselves: coded columns as choices, the rest as
+// text; prices with a point, as the window shows them.
+function goodsCell(row, r, key) {
+  if (key === "COUNT") return cell(row, r[key] ?? "").classList.add("number");
+  const words = Object.hasOwn(kGoodsShown, key) && key !== "SHTRIH" ? kGoodsShown[key] : null;
+  const shownText = key === "PRICE" ? String(r[key] ?? "").replace(",", ".") : r[key] ?? "";
+  const el = words ? select(Object.entries(words), String(r[key] ?? ""), key) : input(key, shownText);
+  el.addEventListener("change", () => { r[key] = key === "PRICE" ? el.value.replace(".", ",") : el.value; });
+  el.addEventListener("focus", () => chooseGoods(r, row));
+  cell(row, el).classList.toggle("number", kGoodsNumbers.includes(key));
+}
+
+function chooseGoods(r, row) {
+  currentGoods = r;
+  $("gridGoods").querySelectorAll("tr.current").forEach((tr) => tr.classList.remove("current"));
+  row.classList.add("current");
 }
 
 function showGoods() {
@@ -654,10 +667,33 @@ function showGoods() {
   $("gridGoods").replaceChildren();
   for (const r of shown) {
     const row = $("gridGoods").insertRow();
-    for (const [key] of kGoodsColumns)
-      cell(row, shownValue(key, r[key])).classList.toggle("number", kGoodsNumbers.includes(key));
+    for (const [key] of kGoodsColumns) goodsCell(row, r, key);
+    if (r === currentGoods) row.classList.add("current");
   }
   $("lSearchCount").textContent = goodsRows.length ? `показано ${shown.length} из ${goodsRows.length}` : "";
+}
+
+// Rows as a goods exchange file (the columns of the file the service made).
+function goodsCsv(rows) {
+  const quote = (v) => /[;"\r\n]/.test(v) ? `"${v.replace(/"/g, '""')}"` : v;
+  const keys = kGoodsColumns.map(([k]) => k);
+  return [keys.join(";"), ...rows.map((r) => keys.map((k) => quote(String(r[k] ?? ""))).join(";"))].join("\r\n") + "\r\n";
+}
+
+function addGoods() {
+  const code = goodsRows.reduce((m, r) => Math.max(m, Number(r.CODE) || 0), 0) + 1;
+  const r = { CODE: String(code), TYPE: "170", NAME: "", NG: "1", PRICE: "0,00", SECTION: "1", VESOVOY: "1", SHTRIH: "",
+    ISBLOCK: "0", COUNT: "0" };
+  goodsRows.push(r);
+  currentGoods = r;
+  showGoods();
+}
+
+function deleteGoods() {
+  if (!currentGoods) return;
+  goodsRows = goodsRows.filter((r) => r !== currentGoods);
+  currentGoods = null;
+  showGoods();
 }
 
 async function readGoods() {
@@ -670,10 +706,22 @@ async function readGoods() {
     const [header = [], ...records] = parseCsv((await goodsFile.text()).replace(/^\uFEFF/, ""));
     const keys = header.map((h) => h.trim().toUpperCase());
     goodsRows = records.map((f) => Object.fromEntries(keys.map((k, i) => [k, f[i]])));
+    currentGoods = null;
     showGoods();
     $("bSaveCsv").disabled = false;
     say(`Считано товаров из ККМ: ${job.result.records}`, "ok");
   });
+}
+
+// "Записать текущий" and "Записать все в ККМ" from the grid: the rows as a file,
+// checked whole by the service before any is written.
+function writeGoodsRows(one) {
+  const rows = one ? (currentGoods ? [currentGoods] : []) : goodsRows;
+  if (!rows.length) {
+    $("errGoods").textContent = one ? "Выберите строку." : "Сначала считайте товары из ККМ.";
+    return;
+  }
+  writeGoods(new File([goodsCsv(rows)], one ? "текущая строка.csv" : "таблица.csv", { type: "text/csv" }));
 }
 
 async function writeGoods(file) {
@@ -778,6 +826,10 @@ function start() {
     if (file) writeGoods(file);
   };
   $("eGoodsFilter").oninput = showGoods;
+  $("bAddTOBAP").onclick = addGoods;
+  $("bDeleteTOBAP").onclick = deleteGoods;
+  $("bSaveOneTOBAP").onclick = () => writeGoodsRows(true);
+  $("bSaveTOBAP").onclick = () => writeGoodsRows(false);
   $("eGoodsFilter").onkeydown = (e) => { if (e.key === "Escape") { e.target.value = ""; showGoods(); } };
   $("bLoadMagazineFromKKM").onclick = readJournal;
   $("bMagazineToFile").onclick = () => download("journal.txt",

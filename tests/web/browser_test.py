@@ -79,8 +79,20 @@ def main():
             print("SKIPPED: chromium cannot start here: " + why)
             return SKIP
 
-        # The simulator on ports/COM7, unpaced, and the service beside it.
+        # The simulator on ports/COM7, unpaced, and the service beside it. The
+        # register is off-line, so that goods may be written: its default
+        # state, saved once, with that mode.
         state = os.path.join(work, "register.json")
+        first = subprocess.Popen([os.path.join(bin_dir, "vornik-sim"), "--com", "7", "--speed", "0", "--state", state],
+                                 cwd=work, stdout=subprocess.DEVNULL)
+        children.append(first)
+        wait_for("the simulator's port", lambda: os.path.islink(os.path.join(work, "ports", "COM7")))
+        first.send_signal(signal.SIGTERM)
+        first.wait(timeout=WAIT)
+        wait_for("the simulator's port gone", lambda: not os.path.islink(os.path.join(work, "ports", "COM7")))
+        offline = json.load(open(state, encoding="utf-8"))
+        offline["identity"]["mode"] = 2
+        json.dump(offline, open(state, "w", encoding="utf-8"), ensure_ascii=False)
         sim = subprocess.Popen([os.path.join(bin_dir, "vornik-sim"), "--com", "7", "--speed", "0", "--state", state],
                                cwd=work, stdout=subprocess.DEVNULL)
         children.append(sim)
@@ -193,6 +205,19 @@ def main():
         find("[data-tab='tsGoods']").click()
         find("#bLoadTOBAP").click()
         wait_for("the goods table", lambda: len(driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")) == 20)
+        # One row edited and written as "Записать текущий" does.
+        row = driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")[0]
+        code = row.find_element(By.CSS_SELECTOR, "input.CODE").get_attribute("value")
+        for cls, text in (("NAME", "Кефир 1%"), ("PRICE", "3.50")):
+            box = row.find_element(By.CSS_SELECTOR, "input." + cls)
+            box.clear()
+            box.send_keys(text)
+        row.find_element(By.CSS_SELECTOR, "input.SECTION").click()  # the edit is taken as the focus leaves
+        find("#bSaveOneTOBAP").click()
+        wait_for("the goods row written", lambda: "Записано товаров в ККМ: 1" in find("#console").text or
+                 shown("#errGoods") and find("#errGoods").text)
+        if find("#errGoods").text:
+            fail("the goods row was not written: " + find("#errGoods").text)
         find("[data-tab='tsMagazine']").click()
         find("#bLoadMagazineFromKKM").click()
         wait_for("the journal text", lambda: find("#mMagazine").text.strip() and find("#bMagazineToFile").is_enabled())
@@ -208,7 +233,11 @@ def main():
         department = json.load(open(state, encoding="utf-8"))["departments"][1]
         if department.get("name") != "Молочные продукты":
             fail("the register holds %s after the template" % department)
-        print("web page: token, template saved and applied, departments read and written, goods and journal read")
+        goods = [g for g in json.load(open(state, encoding="utf-8"))["goodsTable"]["items"]
+                 if str(g["code"]) == code]
+        if not goods or goods[0]["name"] != "Кефир 1%" or goods[0]["priceKopecks"] != 350:
+            fail("the register holds goods %s after the row's write" % goods)
+        print("web page: token, template saved and applied, departments read and written, a goods row edited and written, journal read")
         return 0
     finally:
         if driver:
