@@ -26,15 +26,27 @@ function say(text, kind = "") {
 
 // ---- requests: the token, errors -----------------------------------------------
 
+// The service's own texts are for scripts: English, with the field at fault.
+// The page shows the register's and the link's texts, which are Russian, and
+// says the rest itself.
+function russianParts(text) {
+  const russian = (part) => (part.match(/[А-Яа-яЁё]/g) || []).length > (part.match(/[A-Za-z]/g) || []).length;
+  return String(text || "").split("; ").filter(russian).join("; ");
+}
+
 class ApiError extends Error {
   constructor(status, body) {
     const prefix = {0: "Сервис не отвечает", 400: "Неверные данные, в ККМ ничего не записано", 404: "Не найдено",
-      409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)", 502: "Ошибка ККМ",
+      409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)",
+      415: "Сжатые данные сервис не принимает", 421: "Сервис отвечает только на адрес localhost",
+      431: "Слишком много заголовков запроса", 502: "Ошибка ККМ",
       503: "Порт перегружен запросами или сервис останавливается, повторите позже",
       504: "Порт не ответил вовремя"}[status] || "Ошибка " + status;
-    super(body && body.error ? prefix + ": " + body.error : prefix);
+    const detail = russianParts(body && body.error);
+    super(prefix + (detail ? ": " + detail : ""));  // the field at fault is marked where it was typed
     this.status = status;
     this.field = body && body.field;
+    this.serviceText = body && body.error;  // kept for the console of a developer
   }
 }
 

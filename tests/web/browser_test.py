@@ -10,6 +10,7 @@ Exit status 77 (a skip) only when chromium itself cannot start for a reason
 no package can fix; VORNIK_SCREENSHOT=FILE saves a picture of the page."""
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -183,6 +184,8 @@ def main():
         error = wait_for("the refused price", lambda: shown("#tsDepatment .error"))
         if "invalid" not in price.get_attribute("class") or price.get_attribute("value") != "12.345":
             fail("the refused price is not marked where it was typed, or the edit was lost: " + error.text)
+        if re.search("[A-Za-z]{3,}", error.text):
+            fail("the page shows the service's English: " + error.text)
         price.clear()
         price.send_keys("45.50")
         write.click()
