@@ -692,6 +692,26 @@ function goodsCsv(rows) {
   return [keys.join(";"), ...rows.map((r) => keys.map((k) => quote(String(r[k] ?? ""))).join(";"))].join("\r\n") + "\r\n";
 }
 
+// "Считать текущий": the chosen row as the register holds it now.
+async function readOneGoods() {
+  const r = currentGoods;
+  if (!r) {
+    $("errGoods").textContent = "Выберите строку.";
+    return;
+  }
+  await onRegister($("errGoods"), async () => {
+    const g = await request("GET", registerPath("goods/" + encodeURIComponent(r.CODE)));
+    Object.assign(r, {
+      TYPE: { goods: "170", service: "165", container: "160" }[g.type] ?? r.TYPE,
+      NAME: g.name.trimEnd(), PRICE: g.price.replace(".", ","), NG: String("-ABCDE".indexOf(g.taxGroup)),
+      SECTION: String(g.section), VESOVOY: g.soldBy === "weight" ? "2" : "1", SHTRIH: g.barcode,
+      ISBLOCK: g.blocked ? "1" : "0", COUNT: g.sold,
+    });
+    showGoods();
+    say(`Считан товар ${r.CODE}: ${r.NAME}`, "ok");
+  });
+}
+
 function addGoods() {
   const code = goodsRows.reduce((m, r) => Math.max(m, Number(r.CODE) || 0), 0) + 1;
   const r = { CODE: String(code), TYPE: "170", NAME: "", NG: "1", PRICE: "0,00", SECTION: "1", VESOVOY: "1", SHTRIH: "",
@@ -839,6 +859,7 @@ function start() {
   };
   $("eGoodsFilter").oninput = showGoods;
   $("bAddTOBAP").onclick = addGoods;
+  $("bLoadOneTOBAP").onclick = readOneGoods;
   $("bDeleteTOBAP").onclick = deleteGoods;
   $("bSaveOneTOBAP").onclick = () => writeGoodsRows(true);
   $("bSaveTOBAP").onclick = () => writeGoodsRows(false);

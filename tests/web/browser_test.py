@@ -221,6 +221,14 @@ def main():
                  shown("#errGoods") and find("#errGoods").text)
         if find("#errGoods").text:
             fail("the goods row was not written: " + find("#errGoods").text)
+        # Read back as "Считать текущий" does: the register's record, price with a point.
+        row.find_element(By.CSS_SELECTOR, "input.NAME").clear()
+        find("#bLoadOneTOBAP").click()
+        wait_for("the goods row read", lambda: "Считан товар " + code in find("#console").text)
+        row = driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")[0]
+        read = [row.find_element(By.CSS_SELECTOR, "input." + c).get_attribute("value") for c in ("NAME", "PRICE")]
+        if read != ["Кефир 1%", "3.50"]:
+            fail("the row read back shows %s" % read)
         find("[data-tab='tsMagazine']").click()
         find("#bLoadMagazineFromKKM").click()
         wait_for("the journal text", lambda: find("#mMagazine").text.strip() and find("#bMagazineToFile").is_enabled())
