@@ -183,6 +183,9 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     TWatchedServer server(connections);
     server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     server.set_payload_max_length(ServeMaxBody);
+    // What the Keep-Alive header announces is what the connection loop keeps.
+    server.set_keep_alive_max_count(static_cast<std::size_t>(connections.Limits().KeepAliveRequests));
+    server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(connections.Limits().IdleTime).count());
     // Everything that can be judged on the head is, before the body is read.
     server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
         TServeConnection* c = TServeConnections::Current();
