@@ -280,6 +280,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (!take(options.Listen) || options.Listen.empty()) return bad("takes ADDR:PORT, like 127.0.0.1:8765");
         } else if (a == "--allow-remote") {
             options.AllowRemote = true;
+        } else if (a.rfind("--allow-remote=", 0) == 0) {
+            options.AllowRemote = true;
+            options.HostNames = a.substr(15);
+            if (options.HostNames.empty()) return bad("= takes the host names this computer is reached by: pos1,pos1.shop");
         } else if (a == "--net") {
             if (!take(v) || !ParseInt(v, options.Net) || options.Net < 1 || options.Net > 98)
                 return bad("takes a network number 1..98");

@@ -35,6 +35,7 @@ struct TCliOptions {
     std::string Listen;      // --listen ADDR:PORT (serve)
     std::string TokenFile;   // --token-file FILE (serve)
     bool AllowRemote = false;  // --allow-remote (serve)
+    std::string HostNames;     // --allow-remote=NAME,NAME (serve)
 };
 
 class TCliContext;

@@ -4,6 +4,8 @@
 #include "serve/ServeHttp.h"
 #include "serve/ServeToken.h"
 
+#include <algorithm>
+
 namespace {
 
 int Serve(TCliContext& ctx) {
@@ -11,13 +13,18 @@ int Serve(TCliContext& ctx) {
     if (!ctx.Options.Listen.empty()) options.Listen = ctx.Options.Listen;
     options.TokenFile = ctx.Options.TokenFile;
     options.AllowRemote = ctx.Options.AllowRemote;
+    for (std::size_t from = 0; from < ctx.Options.HostNames.size();) {
+        const auto comma = std::min(ctx.Options.HostNames.find(',', from), ctx.Options.HostNames.size());
+        if (comma > from) options.HostNames.insert(ctx.Options.HostNames.substr(from, comma - from));
+        from = comma + 1;
+    }
     return RunServe(options, ctx.Out, ctx.Err);
 }
 
 }  // namespace
 
 void AddServeCommand() {
-    AddCliCommand({"serve", "[--listen ADDR:PORT] [--token-file FILE] [--allow-remote]",
+    AddCliCommand({"serve", "[--listen ADDR:PORT] [--token-file FILE] [--allow-remote[=NAME,...]]",
                    "answer HTTP requests for the registers (JSON API and web page)",
                    std::string("Serves the JSON API of docs/API.md under /api/v1 and the web page at /, on\n"
                                "127.0.0.1:8765 unless --listen gives another address (port 0: any free\n"
@@ -27,7 +34,10 @@ void AddServeCommand() {
                        " of the working\n"
                        "directory (or --token-file FILE), made at the first start, readable by its\n"
                        "owner only. An address other than loopback needs --allow-remote: the traffic\n"
-                       "is not encrypted. Speed and network number default to VornikConfig.ini.\n"
+                       "is not encrypted. Requests are answered only when sent to localhost, the\n"
+                       "loopback addresses, the listen address or a NAME of --allow-remote=NAME,...\n"
+                       "(guarding against pages of other sites). Speed and network number default\n"
+                       "to VornikConfig.ini.\n"
                        "Runs until SIGINT or SIGTERM, then finishes the running exchanges and stops.\n",
                    false, 0, 0, Serve});
 }

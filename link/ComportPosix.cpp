@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -95,6 +97,31 @@ bool ComReadLink(const std::string& path, std::string& target) {
     }
     target = buf;
     return true;
+}
+
+std::string ComResolvePath(const std::string& path) {
+    char buf[PATH_MAX];
+    return realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+bool ComIsSerialDevice(const std::string& path) {
+    const std::string real = ComResolvePath(path);
+    struct stat st {};
+    if (stat(real.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    // The far end of a pseudo-terminal: /dev/pts/N (never the multiplexer /dev/ptmx).
+    if (real.rfind("/dev/pts/", 0) == 0 && real.size() > 9 &&
+        real.find_first_not_of("0123456789", 9) == std::string::npos)
+        return true;
+    // The console and the controlling terminal pass their settings to
+    // whatever terminal is behind them.
+    if (real == "/dev/console" || real == "/dev/tty" || real == "/dev/ptmx") return false;
+    // A serial driver answers TIOCGSERIAL; virtual consoles and others do not.
+    const int fd = open(real.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == EBUSY;  // held by another program, but a port (held exclusively)
+    serial_struct serial {};
+    const bool ok = isatty(fd) && ioctl(fd, TIOCGSERIAL, &serial) == 0;
+    close(fd);
+    return ok;
 }
 
 std::unique_ptr<TComDevice> TComDevice::Open(const std::string& path, TComOpenFailure& failure) {

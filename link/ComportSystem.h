@@ -75,3 +75,12 @@ std::string ComErrorText(int code);
 // Target of a symbolic link (relative targets resolved against the link's
 // folder); false when the path is no link.
 bool ComReadLink(const std::string& path, std::string& target);
+
+// The device a path stands for, with links and "//" or ".." steps resolved;
+// the path itself when it cannot be resolved.
+std::string ComResolvePath(const std::string& path);
+// Whether the device takes serial line settings: a serial port driver's
+// device, or the far end of a pseudo-terminal (where simulated registers
+// sit). Consoles, terminals of the system and other devices do not, and are
+// never opened as a register's line.
+bool ComIsSerialDevice(const std::string& path);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -182,6 +183,21 @@ bool TDbfTable::OpenExisting(const std::string& path, bool readOnly) {
     });
 }
 
+namespace {
+
+// A new file beside path, made exclusively with mode 0666 (less the mask).
+int CreateBeside(const std::string& path, std::string& made) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = path + "." + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        const int fd = ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
 bool TDbfTable::CreateReplacing(const std::string& path, const std::vector<TDbfFieldDef>& fields) {
     return Guard(false, [&]() -> bool {
         Close();
@@ -194,19 +210,14 @@ bool TDbfTable::CreateReplacing(const std::string& path, const std::vector<TDbfF
         if (exists && S_ISDIR(st.st_mode)) return Fail("Cannot create table " + path + ": it is a folder");
         if (exists && ::access(path.c_str(), W_OK) != 0) return FailSystem("Cannot replace table", errno);
         std::string tmp = path + ".XXXXXX";
-        fd_ = ::mkstemp(tmp.data());
+        // A replaced table keeps its mode; a new one gets 0666 less the
+        // process's mask, applied by the system as the file is made (reading
+        // the mask would change it for every thread for a moment).
+        fd_ = exists ? ::mkstemp(tmp.data()) : CreateBeside(path, tmp);
         if (fd_ < 0) return FailSystem("Cannot create table", errno);
         newPath_ = tmp;
         replacing_ = true;
-        mode_t mode = 0;
-        if (exists) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd_, mode);
+        if (exists) ::fchmod(fd_, st.st_mode & 07777);
         int err = 0;
         if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
             FailSystem("Cannot create table", err);

@@ -6,7 +6,10 @@
 #include "cli/CliText.h"
 #include "goods/GoodsExchange.h"
 #include "kkm/KKMCommands.h"
+#include "kkm/RegisterSearch.h"
+#include "link/ComportSystem.h"
 #include "serve/ServeBodies.h"
+#include "serve/ServeScratch.h"
 #include "serve/ServeStatic.h"
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
@@ -14,7 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <future>
+#include <set>
 #include <sstream>
 
 using nlohmann::json;
@@ -28,18 +33,6 @@ int RefusalStatus(TPortOutcome outcome) {
         case TPortOutcome::Stopped: return 503;
         default: return 500;
     }
-}
-
-std::vector<std::string> Split(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t from = 1;
-    while (from <= path.size()) {
-        const auto slash = std::min(path.find('/', from), path.size());
-        parts.push_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    if (!parts.empty() && parts.back().empty()) parts.pop_back();  // a trailing slash
-    return parts;
 }
 
 // What the tool said on its error stream, as one line for an answer: without
@@ -82,11 +75,7 @@ TServeResponse WorkResponse(int status, const json& doc, const std::string& erro
 }
 
 TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {
-    if (!config_.DeviceExists)
-        config_.DeviceExists = [](const std::string& device) {
-            struct stat st {};
-            return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-        };
+    if (!config_.DeviceExists) config_.DeviceExists = ComIsSerialDevice;
 }
 
 TServeApi::~TServeApi() { Stop(); }
@@ -94,34 +83,44 @@ TServeApi::~TServeApi() { Stop(); }
 void TServeApi::BeginStop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped_ = true;
-    jobs_.StopAll();
+    jobs_.StopAll(false);
     for (auto& [device, w] : workers_) w->Stop();
 }
 
 void TServeApi::Stop() {
     BeginStop();
     std::map<std::string, std::unique_ptr<TPortWorker>> workers;
-    std::vector<std::thread> searches;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         workers.swap(workers_);
-        searches.swap(searches_);
     }
     workers.clear();  // each waits for its running exchange
-    for (auto& t : searches)
-        if (t.joinable()) t.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& job : cutWrites_)
+        Mess("Стоп: " + job->Kind + " on " + job->Device + " (job " + job->Id + ") cut by a second signal after " +
+                 job->ProgressText() + " rows",
+             false, false, true);
+    cutWrites_.clear();
+}
+
+void TServeApi::CutWrites() {
+    auto cut = jobs_.StopAll(true);
+    std::lock_guard<std::mutex> lock(mutex_);
+    cutWrites_.insert(cutWrites_.end(), cut.begin(), cut.end());
 }
 
 TPortWorker* TServeApi::Worker(const std::string& device) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopped_) return nullptr;
+    // Workers live as long as the service: their number is bounded.
+    if (!workers_.count(device) && workers_.size() >= ServeMaxWorkers) return nullptr;
     auto& w = workers_[device];
     if (!w) w = std::make_unique<TPortWorker>(device);
     return w.get();
 }
 
 TServeResponse TServeApi::Handle(const TServeRequest& r) {
-    const auto parts = Split(r.Path);
+    const auto parts = ServePathParts(r.Path);
     if (parts.size() < 2 || parts[0] != "api" || parts[1] != "v1") {
         if (r.Method != "GET" && r.Method != "HEAD") return ErrorResponse(404, "no such path");
         TServeResponse page;
@@ -175,8 +174,11 @@ bool TServeApi::Line(const TServeRequest& r, const std::string& port, TLine& lin
         }
         line.Device = config_.PortDevice(static_cast<int>(n));
     }
+    // One worker per device however its path is spelt, so that the port's
+    // requests keep their order.
+    line.Device = ComResolvePath(line.Device);
     if (!config_.DeviceExists(line.Device)) {
-        refusal = ErrorResponse(404, "no device " + line.Device);
+        refusal = ErrorResponse(404, FileExists(line.Device) ? line.Device + " is not a serial port" : "no device " + line.Device);
         return false;
     }
     long long v = config_.DefaultSpeed;
@@ -197,7 +199,7 @@ bool TServeApi::Line(const TServeRequest& r, const std::string& port, TLine& lin
 
 TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
     TPortWorker* worker = Worker(line.Device);
-    if (!worker) return ErrorResponse(503, "the service is stopping");
+    if (!worker) return ErrorResponse(503, stopped_ ? "the service is stopping" : "too many ports in use at once");
     auto answer = std::make_shared<std::promise<TServeResponse>>();
     auto future = answer->get_future();
     TPortWorker::TTask task;
@@ -225,18 +227,17 @@ TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
 TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
                                    std::function<int(TCliContext&, TServeJob&, json&)> work) {
     TPortWorker* worker = Worker(line.Device);
-    if (!worker) return ErrorResponse(503, "the service is stopping");
-    auto job = jobs_.Add(kind);
+    if (!worker) return ErrorResponse(503, stopped_ ? "the service is stopping" : "too many ports in use at once");
+    auto job = jobs_.Add(kind, line.Device);
     TPortWorker::TTask task;
     task.Speed = line.Speed;
     task.Net = line.Net;
     task.OwnPort = true;
     task.Work = [job, work](TCliContext& ctx) {
-        if (job->StopRequested()) {
+        if (!job->Start()) {
             job->Finish(TServeJob::TState::Stopped, nullptr, "stopped before it started", 0);
             return;
         }
-        job->Start();
         ctx.Progress = [job](int done, int total) { job->SetProgress(done, total); };
         ctx.StopRequested = [job] { return job->StopRequested(); };
         json doc;
@@ -323,16 +324,15 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
         const std::string type = r.Header("content-type");
         const bool csv = formatGiven ? format == "csv" : type.rfind("text/csv", 0) == 0;
         if (r.Body.empty()) return ErrorResponse(400, "the body is empty: a CSV or dBase goods file is needed", "body");
-        static std::atomic<long long> counter{0};
-        const std::string path = JoinPath(config_.ScratchDir, "vornik-serve-upload-" + std::to_string(getpid()) + "-" +
-                                                                  std::to_string(++counter) + (csv ? ".csv" : ".dbf"));
-        if (!WriteFileAtomic(path, r.Body)) return ErrorResponse(500, "cannot keep the body in " + config_.ScratchDir);
+        auto file = std::make_shared<TScratchFile>();  // removed with the last task that holds it
+        if (!file->Create(config_.ScratchDir, csv ? ".csv" : ".dbf", r.Body))
+            return ErrorResponse(500, "cannot keep the body in " + config_.ScratchDir);
+        const std::string path = file->Path();
         {
             std::ostringstream out, err;
             TCliContext check({}, out, err);
             TBD bd;
             if (CheckGoodsFile(check, path, bd.mtTOBAP) != CliOk) {
-                unlink(path.c_str());
                 // The scratch file's name means nothing to the client: the
                 // error speaks of the body it sent.
                 std::string text = ErrorText(err.str());
@@ -343,10 +343,8 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
                 return ErrorResponse(400, text, "body");
             }
         }
-        return StartJob(line, "goods write-all", [path](TCliContext& ctx, TServeJob&, json& doc) {
-            const int status = WriteAllGoods(ctx, path, doc);
-            unlink(path.c_str());
-            return status;
+        return StartJob(line, "goods write-all", [file](TCliContext& ctx, TServeJob&, json& doc) {
+            return WriteAllGoods(ctx, file->Path(), doc);
         });
     }
     if (what == "profiles" && (n == 5 || (n == 6 && parts[5] == "apply"))) {
@@ -374,34 +372,87 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
     return ErrorResponse(404, "no such path");
 }
 
+namespace {
+
+// A search's progress over its ports: each port is searched by the port's
+// worker, in the port's turn, and the job ends when the last one has.
+struct TSearchRun {
+    std::mutex Mutex;
+    int Left = 0;
+    nlohmann::json Found = nlohmann::json::array();
+    std::map<int, std::pair<int, int>> Progress;  // port: probes done, all
+
+    void Report(TServeJob& job, int port, int done, int total) {
+        std::lock_guard<std::mutex> lock(Mutex);
+        Progress[port] = {done, total};
+        int d = 0, t = 0;
+        for (const auto& [p, dt] : Progress) d += dt.first, t += dt.second;
+        job.SetProgress(d, t);
+    }
+    void PortDone(TServeJob& job, const std::vector<TFoundRegister>& found) {
+        std::lock_guard<std::mutex> lock(Mutex);
+        for (const auto& f : found)
+            Found.push_back({{"port", "COM" + std::to_string(f.Port)}, {"device", f.Device}, {"speed", f.Speed},
+                             {"net", f.Net}, {"model", f.Identity.Model}, {"serialNumber", f.Identity.SerialNumber},
+                             {"version", f.Identity.Version}});
+        if (--Left > 0) return;
+        std::sort(Found.begin(), Found.end(), [](const json& a, const json& b) {
+            return std::stoi(a["port"].get<std::string>().substr(3)) < std::stoi(b["port"].get<std::string>().substr(3));
+        });
+        job.Finish(job.StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, Found);
+    }
+};
+
+}  // namespace
+
 TServeResponse TServeApi::Search(const TServeRequest& r) {
     TCliOptions options;
     options.Speed = config_.DefaultSpeed;
     options.Net = config_.DefaultNet;
     TBodyError error;
     if (!ParseSearchBody(r.Body, options, error)) return ErrorResponse(400, error.Text, error.Field);
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::set<int> wanted;
+    for (std::size_t from = 0; from < options.Ports.size();) {
+        const auto comma = std::min(options.Ports.find(',', from), options.Ports.size());
+        wanted.insert(std::stoi(options.Ports.substr(from, comma - from)));
+        from = comma + 1;
+    }
+    std::vector<std::pair<int, std::string>> ports;  // number, device
+    for (int n = 1; n <= 256; ++n) {
+        if (!wanted.empty() && !wanted.count(n)) continue;
+        const std::string device = ComResolvePath(config_.PortDevice(n));
+        if (config_.DeviceExists(device)) ports.emplace_back(n, device);
+    }
     if (stopped_) return ErrorResponse(503, "the service is stopping");
     auto job = jobs_.Add("search");
-    searches_.emplace_back([job, options] {
-        std::ostringstream out, err;
-        TCliContext ctx(options, out, err);
-        TCliErrConsole console(err);
-        SetThreadConsole(&console);
-        job->Start();
-        ctx.Progress = [job](int done, int total) { job->SetProgress(done, total); };
-        ctx.StopRequested = [job] { return job->StopRequested(); };
-        json list;
-        try {
-            if (SearchJson(ctx, list) == CliOk)
-                job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
-            else
-                job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);
-        } catch (const std::exception& e) {
-            job->Finish(TServeJob::TState::Failed, nullptr, std::string("internal error: ") + e.what(), 500);
-        }
-        SetThreadConsole(nullptr);
-    });
+    auto run = std::make_shared<TSearchRun>();
+    run->Left = static_cast<int>(ports.size()) + 1;  // one more until all are queued
+    for (const auto& [n, device] : ports) {
+        TPortWorker::TTask task;
+        task.Speed = options.Speed;
+        task.Net = options.Net;
+        task.OwnPort = true;
+        task.Work = [job, run, options, n = n, device = device](TCliContext&) {
+            std::vector<TFoundRegister> found;
+            if (!job->StopRequested()) {
+                job->Start();
+                TRegisterSearch search;
+                search.FirstSpeed = options.Speed;
+                search.NetNumber = options.Net;
+                search.AllNets = options.AllNets;
+                search.OnProgress = [&](int done, int total) {
+                    run->Report(*job, n, done, total);
+                    if (job->StopRequested()) search.Stop();
+                };
+                found = search.Run({TSearchPort{n, device, false}});
+            }
+            run->PortDone(*job, found);
+        };
+        task.Refused = [job, run](TPortOutcome, const std::string&) { run->PortDone(*job, {}); };
+        TPortWorker* worker = Worker(device);
+        if (!worker || !worker->Submit(std::move(task))) run->PortDone(*job, {});
+    }
+    run->PortDone(*job, {});
     return JsonResponse(202, {{"id", job->Id}, {"href", "/api/v1/jobs/" + job->Id}});
 }
 

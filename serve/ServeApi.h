@@ -6,12 +6,16 @@
 #include "serve/ServePortWorker.h"
 #include "serve/ServeTypes.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+// The most ports (devices) with a worker at once.
+constexpr std::size_t ServeMaxWorkers = 64;
 
 struct TServeConfig {
     std::string Token;
@@ -21,8 +25,8 @@ struct TServeConfig {
     std::string ScratchDir;  // where goods files are made for a moment
     // The device of port n (1..256).
     std::function<std::string(int port)> PortDevice;
-    // Whether a device can be a register's line at all (a character device
-    // that is there); anything else is 404 without taking a worker.
+    // Whether a device can be a register's line at all (a serial device,
+    // ComIsSerialDevice); anything else is 404 without taking a worker.
     std::function<bool(const std::string& device)> DeviceExists;
     // Longest wait for a request's answer before 504.
     int AnswerWaitSeconds = 600;
@@ -41,6 +45,9 @@ public:
     // returns at once, so that the requests waiting for answers get them.
     void BeginStop();
     void Stop();
+    // Running writes are stopped too (between rows); Stop logs each, with the
+    // port, the job and the rows it wrote.
+    void CutWrites();
 
 private:
     struct TLine {
@@ -66,9 +73,9 @@ private:
     TServeConfig config_;
     TServeJobs jobs_;
     std::mutex mutex_;
-    bool stopped_ = false;
+    std::atomic<bool> stopped_{false};
     std::map<std::string, std::unique_ptr<TPortWorker>> workers_;
-    std::vector<std::thread> searches_;
+    std::vector<std::shared_ptr<TServeJob>> cutWrites_;
 };
 
 // The HTTP status for a tool function's exit status and what it said.

@@ -10,6 +10,8 @@ using nlohmann::json;
 
 namespace {
 
+constexpr int ProfileNameWidth = 30;
+
 bool Fail(TBodyError& error, const std::string& field, const std::string& text) {
     error = {text, field};
     return false;
@@ -193,5 +195,13 @@ bool ParseProfileBody(const std::string& body, bool allowSaved, std::string& nam
     }
     if (!Text(doc, "name", name)) return Fail(error, "name", "the name is a string");
     if (!saved && name.find_first_not_of(' ') == std::string::npos) return Fail(error, "name", "a name is needed");
+    // The store keeps what its NAME field holds (30 characters of code page
+    // 1251): a name it would change is refused, not kept changed.
+    std::string why;
+    if (!saved && !RegisterTextFits(name, ProfileNameWidth, why)) return Fail(error, "name", "the name " + why);
+    if (!saved && name.substr(0, name.find_last_not_of(' ') + 1) == "Сохраненная")
+        return Fail(error, "name", "\"Сохраненная\" is the name of the register's saved profile, not of a template");
+    if (!saved && name.find('\'') != std::string::npos)  // the store looks names up between apostrophes
+        return Fail(error, "name", "the name may not hold an apostrophe");
     return true;
 }

@@ -5,6 +5,10 @@
 #include "app/U_filedirwork.h"
 #include "link/Comport.h"
 #include "serve/ServeApi.h"
+#include "serve/ServeConnections.h"
+#include "serve/ServeGate.h"
+#include "serve/ServeScratch.h"
+#include "serve/ServeSocket.h"
 #include "serve/ServeToken.h"
 
 #include <httplib.h>
@@ -22,8 +26,44 @@
 
 namespace {
 
-// Connections served at once; more wait for the next free one.
-constexpr int kServerThreads = 64;
+// Connections served at once; more wait for the next free one. One address
+// holds at most a third of them (TConnectionLimits::PerAddress), so a single
+// client cannot take them all.
+constexpr int kServerThreads = 96;
+
+// The HTTP library's server, each connection read through a
+// TServeConnection, which holds the request head to its deadline and budget.
+class TWatchedServer : public httplib::Server {
+public:
+    explicit TWatchedServer(TServeConnections& connections) : connections_(connections) {}
+
+private:
+    bool process_and_close_socket(socket_t sock) override {
+        const TConnectionLimits& limits = connections_.Limits();
+        TServeConnection c(sock, limits);
+        bool ok = false;
+        if (connections_.Open(c)) {
+            for (int left = limits.KeepAliveRequests; left > 0 && is_running(); --left) {
+                if (left != limits.KeepAliveRequests) c.AwaitHead(limits.IdleTime + limits.HeadTime);
+                bool closed = false;
+                ok = process_request(c, left == 1, closed, nullptr);
+                // A head that never came whole ends the connection.
+                if (c.InHead()) c.CloseAfterAnswer();
+                if (!ok || closed || c.Closing()) break;
+            }
+            connections_.Closed(c);
+        }
+        if (c.Closing() && !c.WasCut()) {
+            SocketCloseGently(sock, 2000, 2 * ServeMaxBody);
+        } else {
+            SocketCut(sock);
+            SocketClose(sock);
+        }
+        return ok;
+    }
+
+    TServeConnections& connections_;
+};
 
 TServeRequest FromHttp(const httplib::Request& req) {
     TServeRequest r;
@@ -35,11 +75,17 @@ TServeRequest FromHttp(const httplib::Request& req) {
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
         r.Headers.emplace(lower, value);
     }
-    r.Body = req.body;
     return r;
 }
 
-void ToHttp(const TServeResponse& r, httplib::Response& res) {
+// This answer ends its connection: what is left of the request is not read.
+void CloseAfter(httplib::Response& res) {
+    if (TServeConnection* c = TServeConnections::Current()) c->CloseAfterAnswer();
+    res.set_header("Connection", "close");
+}
+
+void ToHttp(TServeResponse r, httplib::Response& res) {
+    AddSafetyHeaders(r);
     res.status = r.Status;
     for (const auto& [name, value] : r.Headers) res.set_header(name, value);
     res.set_content(r.Body, r.ContentType.c_str());
@@ -71,9 +117,7 @@ std::string WebFolder() {
 
 }  // namespace
 
-bool IsLoopbackHost(const std::string& host) {
-    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
+bool IsLoopbackHost(const std::string& host) { return ResolvesToLoopbackOnly(host); }
 
 bool SplitListen(const std::string& listen, std::string& host, int& port) {
     std::size_t colon;
@@ -115,9 +159,12 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     }
     LineDefaults(config.DefaultSpeed, config.DefaultNet);
     config.WebDir = WebFolder();
-    config.ScratchDir = JoinPath(CurrentDir(), ".");
-    if (const char* tmp = std::getenv("TMPDIR"); tmp && DirExists(tmp)) config.ScratchDir = tmp;
-    else if (DirExists("/tmp")) config.ScratchDir = "/tmp";
+    TScratchFolder scratch;
+    if (!scratch.Make(error)) {
+        err << "vornik-cli: " << error << "\n";
+        return 1;
+    }
+    config.ScratchDir = scratch.Path();
     config.PortDevice = [](int n) { return PortDevicePath(n); };
 
     // SIGINT and SIGTERM are taken by one thread that stops the server; every
@@ -129,16 +176,48 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     TServeApi api(config);
-    httplib::Server server;
+    TGateRules gate;
+    gate.Token = config.Token;
+    gate.Hosts = ServedHosts(host, options.HostNames);
+    TServeConnections connections;
+    TWatchedServer server(connections);
     server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
     server.set_payload_max_length(ServeMaxBody);
-    server.set_read_timeout(30, 0);
+    // What the Keep-Alive header announces is what the connection loop keeps.
+    server.set_keep_alive_max_count(static_cast<std::size_t>(connections.Limits().KeepAliveRequests));
+    server.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(connections.Limits().IdleTime).count());
+    // Everything that can be judged on the head is, before the body is read.
+    server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
+        TServeConnection* c = TServeConnections::Current();
+        if (c) c->HeadRead();
+        TServeResponse refusal;
+        if (AdmitHead(gate, FromHttp(req), req.headers.size(), refusal)) return httplib::Server::HandlerResponse::Unhandled;
+        CloseAfter(res);
+        ToHttp(refusal, res);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     const auto handler = [&api](const httplib::Request& req, httplib::Response& res) { ToHttp(api.Handle(FromHttp(req)), res); };
+    // Bodies are counted as they come, chunked or not, and refused past the limit.
+    const auto withBody = [&](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read) {
+        TServeRequest r = FromHttp(req);
+        bool over = false;
+        const bool whole = read([&](const char* data, std::size_t size) {
+            over = r.Body.size() + size > ServeMaxBody;
+            if (!over) r.Body.append(data, size);
+            return !over;
+        });
+        if (over || !whole) {
+            CloseAfter(res);  // the rest of the body is not read
+            return ToHttp(over ? ErrorResponse(413, StatusText(413), "body")
+                               : ErrorResponse(400, "the body came incomplete", "body"), res);
+        }
+        ToHttp(api.Handle(r), res);
+    };
     server.Get(".*", handler);
-    server.Post(".*", handler);
-    server.Put(".*", handler);
-    server.Delete(".*", handler);
-    server.Patch(".*", handler);
+    server.Post(".*", withBody);
+    server.Put(".*", withBody);
+    server.Delete(".*", withBody);
+    server.Patch(".*", withBody);
     server.Options(".*", handler);
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) ToHttp(ErrorResponse(res.status, StatusText(res.status)), res);
@@ -158,20 +237,30 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     out.flush();
     Mess("Старт: HTTP service on " + where, false, false, true);
 
+    // The first signal stops the server and the reads; running writes go on
+    // to their end, so that no register is left half written. A second
+    // signal cuts them too.
     std::atomic<int> stopSignal{0};
+    std::atomic<bool> over{false};
     std::thread stopper([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
         stopSignal = signal;
         api.BeginStop();
         server.stop();
+        connections.CutWaiting();
+        while (!over) {
+            timespec tick{0, 200 * 1000 * 1000};
+            if (sigtimedwait(&stopSignals, nullptr, &tick) > 0 && !over) api.CutWrites();
+        }
     });
     server.listen_after_bind();
     // Ended by a signal, or by a failure of the server: then the stopper is
     // woken with a signal of our own.
     if (stopSignal == 0) kill(getpid(), SIGTERM);
-    stopper.join();
     api.Stop();
+    over = true;
+    stopper.join();
     Mess("Стоп", false, false, true);
     out << "vornik-cli serve: stopped\n";
     return 0;

@@ -14,9 +14,18 @@ const char* StateWord(TServeJob::TState s) {
 
 }  // namespace
 
-void TServeJob::Start() {
+bool TServeJob::Start() {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (stop_) return false;
     if (state_ == TState::Queued) state_ = TState::Running;
+    return true;
+}
+
+bool TServeJob::RequestStopUnlessWriting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Writes() && state_ == TState::Running) return false;
+    stop_ = true;
+    return true;
 }
 
 void TServeJob::SetProgress(int done, int total) {
@@ -31,6 +40,11 @@ void TServeJob::Finish(TState state, nlohmann::json result, const std::string& e
     result_ = std::move(result);
     error_ = error;
     status_ = status;
+    if (state == TState::Stopped) {
+        const std::string reached = "stopped after " + std::to_string(done_) + " of " + std::to_string(total_);
+        error_ = error.empty() || error == "stopped" ? reached : error + " (" + reached + ")";
+        if (status_ == 0) status_ = 409;
+    }
     finishedAt_ = std::chrono::steady_clock::now();
 }
 
@@ -55,6 +69,16 @@ bool TServeJob::Finished() const {
     return state_ != TState::Queued && state_ != TState::Running;
 }
 
+bool TServeJob::Running() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return state_ == TState::Running;
+}
+
+std::string TServeJob::ProgressText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::to_string(done_) + " of " + std::to_string(total_);
+}
+
 std::chrono::steady_clock::time_point TServeJob::FinishedAt() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return finishedAt_;
@@ -71,10 +95,10 @@ nlohmann::json TServeJob::Describe(bool withResult) const {
     return doc;
 }
 
-std::shared_ptr<TServeJob> TServeJobs::Add(const std::string& kind) {
+std::shared_ptr<TServeJob> TServeJobs::Add(const std::string& kind, const std::string& device) {
     std::lock_guard<std::mutex> lock(mutex_);
     Prune();
-    auto job = std::make_shared<TServeJob>(std::to_string(next_++), kind);
+    auto job = std::make_shared<TServeJob>(std::to_string(next_++), kind, device);
     jobs_[job->Id] = job;
     return job;
 }
@@ -98,9 +122,16 @@ nlohmann::json TServeJobs::List() {
     return list;
 }
 
-void TServeJobs::StopAll() {
+std::vector<std::shared_ptr<TServeJob>> TServeJobs::StopAll(bool writes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& [id, job] : jobs_) job->RequestStop();
+    std::vector<std::shared_ptr<TServeJob>> cut;
+    for (const auto& [id, job] : jobs_) {
+        if (job->RequestStopUnlessWriting()) continue;
+        if (!writes) continue;
+        cut.push_back(job);
+        job->RequestStop();
+    }
+    return cut;
 }
 
 void TServeJobs::Prune() {

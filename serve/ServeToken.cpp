@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -36,7 +37,7 @@ bool RandomHex(std::string& hex) {
 
 bool LoadOrMakeToken(const std::string& path, std::string& token, bool& made, std::string& error) {
     made = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         if (!RandomHex(token)) {
             error = std::string("no random bytes: ") + std::strerror(errno);
@@ -60,10 +61,23 @@ bool LoadOrMakeToken(const std::string& path, std::string& token, bool& made, st
             error = "cannot make " + path + ": " + std::strerror(errno);
             return false;
         }
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
     if (fd < 0) {
         error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // Only a plain file of our own that nobody else may read holds the token.
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        error = path + " is not a plain file; give a token file with --token-file";
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 || st.st_uid != geteuid()) {
+        close(fd);
+        error = path + " may be read or changed by other users: make it yours and private (chmod 600 " + path +
+                ") or remove it to have a new one made";
         return false;
     }
     char buf[128];
@@ -80,9 +94,11 @@ bool LoadOrMakeToken(const std::string& path, std::string& token, bool& made, st
 }
 
 bool BearerMatches(const std::string& header, const std::string& token) {
-    const std::string prefix = "Bearer ";
-    if (token.empty() || header.size() != prefix.size() + token.size() || header.compare(0, prefix.size(), prefix) != 0)
-        return false;
+    // The scheme's name is matched in any letter case, as HTTP has it.
+    const std::string prefix = "bearer ";
+    if (token.empty() || header.size() != prefix.size() + token.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(header[i])) != prefix[i]) return false;
     unsigned char diff = 0;
     for (std::size_t i = 0; i < token.size(); ++i)
         diff |= static_cast<unsigned char>(header[prefix.size() + i] ^ token[i]);

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 struct TServeRequest {
     std::string Method;  // "GET", "PUT", ...
@@ -28,6 +29,9 @@ struct TServeResponse {
 
 // The largest request body taken.
 constexpr std::size_t ServeMaxBody = 16u * 1024u * 1024u;
+
+// The steps of a path: "/api/v1/ports/" gives "api", "v1", "ports".
+std::vector<std::string> ServePathParts(const std::string& path);
 
 TServeResponse JsonResponse(int status, const nlohmann::json& doc);
 // {"error": text, "field": field}; field left out when empty.

@@ -26,15 +26,27 @@ function say(text, kind = "") {
 
 // ---- requests: the token, errors -----------------------------------------------
 
+// The service's own texts are for scripts: English, with the field at fault.
+// The page shows the register's and the link's texts, which are Russian, and
+// says the rest itself.
+function russianParts(text) {
+  const russian = (part) => (part.match(/[А-Яа-яЁё]/g) || []).length > (part.match(/[A-Za-z]/g) || []).length;
+  return String(text || "").split("; ").filter(russian).join("; ");
+}
+
 class ApiError extends Error {
   constructor(status, body) {
     const prefix = {0: "Сервис не отвечает", 400: "Неверные данные, в ККМ ничего не записано", 404: "Не найдено",
-      409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)", 502: "Ошибка ККМ",
+      409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)",
+      415: "Сжатые данные сервис не принимает", 421: "Сервис отвечает только на адрес localhost",
+      431: "Слишком много заголовков запроса", 502: "Ошибка ККМ",
       503: "Порт перегружен запросами или сервис останавливается, повторите позже",
       504: "Порт не ответил вовремя"}[status] || "Ошибка " + status;
-    super(body && body.error ? prefix + ": " + body.error : prefix);
+    const detail = russianParts(body && body.error);
+    super(prefix + (detail ? ": " + detail : ""));  // the field at fault is marked where it was typed
     this.status = status;
     this.field = body && body.field;
+    this.serviceText = body && body.error;  // kept for the console of a developer
   }
 }
 
@@ -224,16 +236,91 @@ async function loadPorts() {
   }
 }
 
+let identity = null;  // the connected register's, null while disconnected
+
+// As in the window, "Подключение" becomes "Отключение" while connected.
 function showIdentity(info) {
+  identity = info;
   const fields = { lModel: "model", lSN: "serialNumber", lVer: "version", lMode: "modeText", lDate: "date", lTime: "time" };
   for (const [id, key] of Object.entries(fields)) $(id).textContent = info ? info[key] : "—";
+  $("bConnect").textContent = info ? "Отключение" : "Подключение";
+  if (!info) showProfiles([]);
 }
 
 async function readInfo() {
   const info = await request("GET", registerPath("info"));
   showIdentity(info);
   say(`Подключились! ${info.model} № ${info.serialNumber}, ${info.modeText}`, "ok");
+  await loadProfiles();
 }
+
+// ---- profiles: the register's saved settings and the templates of its version ----------
+
+const kSavedProfile = "Сохраненная";
+const kRegisterProfile = "Загруженая из ККМ";
+
+function showProfiles(list) {
+  const entries = [new Option(kRegisterProfile, "")];
+  for (const p of list) {
+    const o = new Option(p.name, p.key);
+    o.classList.toggle("bold", p.kind === "template");  // templates in bold, as in the window
+    entries.push(o);
+  }
+  $("lbProfiles").replaceChildren(...entries);
+  $("lbProfiles").selectedIndex = 0;
+}
+
+// The window's list: the register profile, its saved profile, the templates of its version.
+async function loadProfiles() {
+  const store = await request("GET", "/api/v1/profiles");
+  showProfiles(store.profiles.filter((p) => p.kind === "template" ? p.version === identity.version
+    : p.serialNumber === identity.serialNumber));
+}
+
+function chosenProfile() {
+  const o = $("lbProfiles").selectedOptions[0];
+  return o && o.value ? { name: o.text, key: o.value } : null;
+}
+
+async function saveProfile(body, done) {
+  await request("POST", registerPath("profiles"), { body });
+  await loadProfiles();
+  say(done, "ok");
+}
+
+function profileAction(work) {
+  return () => onRegister($("errProfiles"), async () => {
+    if (!identity) await readInfo();
+    await work();
+  });
+}
+
+const saveSettings = profileAction(() => saveProfile({ saved: true }, "Настройки сохранены"));
+
+const saveTemplate = profileAction(async () => {
+  const current = chosenProfile();
+  const proposed = current && $("lbProfiles").selectedOptions[0].classList.contains("bold") ? current.name : "";
+  const name = (window.prompt("Имя шаблона", proposed) ?? proposed).trim();
+  if (!name) return;
+  if (name === kSavedProfile) throw new Error(`Имя «${kSavedProfile}» принадлежит сохранённым настройкам ККМ; выберите другое.`);
+  await saveProfile({ name }, "Шаблон записан");
+});
+
+const deleteProfile = profileAction(async () => {
+  const current = chosenProfile();
+  if (!current) return;  // the register profile is never deleted
+  await request("DELETE", "/api/v1/profiles/" + encodeURIComponent(current.key));
+  await loadProfiles();
+  say(`Удалено: ${current.name}`, "ok");
+});
+
+const applyProfile = profileAction(async () => {
+  const current = chosenProfile();
+  if (!current) throw new Error("Выберите сохранённые настройки или шаблон.");
+  const done = await request("POST", registerPath("profiles/apply"), { body: { name: current.name } });
+  say(done.confirmed ? `«${current.name}» записано в ККМ, ККМ его сохранила` : `«${current.name}» записано, но ККМ сохранила не всё`,
+    done.confirmed ? "ok" : "err");
+});
 
 function choosePort(port, speed, net) {
   const n = String(port).replace(/^COM/, "");
@@ -562,6 +649,26 @@ function parseCsv(text) {
   return rows;
 }
 
+let currentGoods = null;  // the row "Записать текущий" writes
+
+// The grid edits the rows themselves: coded columns as choices, the rest as
+// text; prices with a point, as the window shows them.
+function goodsCell(row, r, key) {
+  if (key === "COUNT") return cell(row, r[key] ?? "").classList.add("number");
+  const words = Object.hasOwn(kGoodsShown, key) && key !== "SHTRIH" ? kGoodsShown[key] : null;
+  const shownText = key === "PRICE" ? String(r[key] ?? "").replace(",", ".") : r[key] ?? "";
+  const el = words ? select(Object.entries(words), String(r[key] ?? ""), key) : input(key, shownText);
+  el.addEventListener("change", () => { r[key] = key === "PRICE" ? el.value.replace(".", ",") : el.value; });
+  el.addEventListener("focus", () => chooseGoods(r, row));
+  cell(row, el).classList.toggle("number", kGoodsNumbers.includes(key));
+}
+
+function chooseGoods(r, row) {
+  currentGoods = r;
+  $("gridGoods").querySelectorAll("tr.current").forEach((tr) => tr.classList.remove("current"));
+  row.classList.add("current");
+}
+
 function showGoods() {
   const words = $("eGoodsFilter").value.toLowerCase().replace(/ё/g, "е");
   const shown = goodsRows.filter((r) => !words ||
@@ -572,10 +679,53 @@ function showGoods() {
   $("gridGoods").replaceChildren();
   for (const r of shown) {
     const row = $("gridGoods").insertRow();
-    for (const [key] of kGoodsColumns)
-      cell(row, (kGoodsShown[key] || {})[r[key]] ?? r[key] ?? "").classList.toggle("number", kGoodsNumbers.includes(key));
+    for (const [key] of kGoodsColumns) goodsCell(row, r, key);
+    if (r === currentGoods) row.classList.add("current");
   }
   $("lSearchCount").textContent = goodsRows.length ? `показано ${shown.length} из ${goodsRows.length}` : "";
+}
+
+// Rows as a goods exchange file (the columns of the file the service made).
+function goodsCsv(rows) {
+  const quote = (v) => /[;"\r\n]/.test(v) ? `"${v.replace(/"/g, '""')}"` : v;
+  const keys = kGoodsColumns.map(([k]) => k);
+  return [keys.join(";"), ...rows.map((r) => keys.map((k) => quote(String(r[k] ?? ""))).join(";"))].join("\r\n") + "\r\n";
+}
+
+// "Считать текущий": the chosen row as the register holds it now.
+async function readOneGoods() {
+  const r = currentGoods;
+  if (!r) {
+    $("errGoods").textContent = "Выберите строку.";
+    return;
+  }
+  await onRegister($("errGoods"), async () => {
+    const g = await request("GET", registerPath("goods/" + encodeURIComponent(r.CODE)));
+    Object.assign(r, {
+      TYPE: { goods: "170", service: "165", container: "160" }[g.type] ?? r.TYPE,
+      NAME: g.name.trimEnd(), PRICE: g.price.replace(".", ","), NG: String("-ABCDE".indexOf(g.taxGroup)),
+      SECTION: String(g.section), VESOVOY: g.soldBy === "weight" ? "2" : "1", SHTRIH: g.barcode,
+      ISBLOCK: g.blocked ? "1" : "0", COUNT: g.sold,
+    });
+    showGoods();
+    say(`Считан товар ${r.CODE}: ${r.NAME}`, "ok");
+  });
+}
+
+function addGoods() {
+  const code = goodsRows.reduce((m, r) => Math.max(m, Number(r.CODE) || 0), 0) + 1;
+  const r = { CODE: String(code), TYPE: "170", NAME: "", NG: "1", PRICE: "0,00", SECTION: "1", VESOVOY: "1", SHTRIH: "",
+    ISBLOCK: "0", COUNT: "0" };
+  goodsRows.push(r);
+  currentGoods = r;
+  showGoods();
+}
+
+function deleteGoods() {
+  if (!currentGoods) return;
+  goodsRows = goodsRows.filter((r) => r !== currentGoods);
+  currentGoods = null;
+  showGoods();
 }
 
 async function readGoods() {
@@ -588,10 +738,22 @@ async function readGoods() {
     const [header = [], ...records] = parseCsv((await goodsFile.text()).replace(/^\uFEFF/, ""));
     const keys = header.map((h) => h.trim().toUpperCase());
     goodsRows = records.map((f) => Object.fromEntries(keys.map((k, i) => [k, f[i]])));
+    currentGoods = null;
     showGoods();
     $("bSaveCsv").disabled = false;
     say(`Считано товаров из ККМ: ${job.result.records}`, "ok");
   });
+}
+
+// "Записать текущий" and "Записать все в ККМ" from the grid: the rows as a file,
+// checked whole by the service before any is written.
+function writeGoodsRows(one) {
+  const rows = one ? (currentGoods ? [currentGoods] : []) : goodsRows;
+  if (!rows.length) {
+    $("errGoods").textContent = one ? "Выберите строку." : "Сначала считайте товары из ККМ.";
+    return;
+  }
+  writeGoods(new File([goodsCsv(rows)], one ? "текущая строка.csv" : "таблица.csv", { type: "text/csv" }));
 }
 
 async function writeGoods(file) {
@@ -671,7 +833,11 @@ function start() {
   for (const g of lineGroups) $(g + "Font").replaceChildren(...fontChoices(kFontNames.length).map(([v, t]) => new Option(t, v)));
   $("bSetDefaultOptions").onclick = () => options.forEach((o) => { o.input.value = o.default; });
   $("bPorts").onclick = loadPorts;
-  $("bConnect").onclick = () => onRegister($("errConnection"), readInfo);
+  $("bConnect").onclick = () => identity ? showIdentity(null) : onRegister($("errConnection"), readInfo);
+  $("bSaveProfile").onclick = saveSettings;
+  $("bSaveTemplate").onclick = saveTemplate;
+  $("bDeleteProfile").onclick = deleteProfile;
+  $("bApplyProfile").onclick = applyProfile;
   for (const id of ["cbComPort", "cbSpeedPort", "cbNetNum"])
     $(id).addEventListener("change", () => {
       showIdentity(null);
@@ -692,6 +858,11 @@ function start() {
     if (file) writeGoods(file);
   };
   $("eGoodsFilter").oninput = showGoods;
+  $("bAddTOBAP").onclick = addGoods;
+  $("bLoadOneTOBAP").onclick = readOneGoods;
+  $("bDeleteTOBAP").onclick = deleteGoods;
+  $("bSaveOneTOBAP").onclick = () => writeGoodsRows(true);
+  $("bSaveTOBAP").onclick = () => writeGoodsRows(false);
   $("eGoodsFilter").onkeydown = (e) => { if (e.key === "Escape") { e.target.value = ""; showGoods(); } };
   $("bLoadMagazineFromKKM").onclick = readJournal;
   $("bMagazineToFile").onclick = () => download("journal.txt",

@@ -4,12 +4,20 @@
 #include "cli/CliRunner.h"
 
 #include "link/Comport.h"
+#include "link/ComportSystem.h"
 #include "serve/ServeTypes.h"
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 using namespace clitest;
@@ -50,6 +58,8 @@ struct TServeRig {
             close(out[0]);
             close(out[1]);
             if (chdir(Dir.c_str()) != 0) _exit(126);
+            mkdir((Dir + "/tmp").c_str(), 0700);
+            setenv("TMPDIR", (Dir + "/tmp").c_str(), 1);
             execv(program.c_str(), argv.data());
             _exit(127);
         }
@@ -133,6 +143,51 @@ json Finished(httplib::Client& c, const std::string& id) {
 }
 
 const std::string R = "/api/v1/registers/COM7";
+
+// A line of /proc/PID/status as a number ("VmHWM" in kB, "Threads").
+long ProcStatus(pid_t pid, const std::string& key) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
+    return -1;
+}
+
+// A client that speaks raw bytes to the service on 127.0.0.1, as a hostile
+// program on the same machine would.
+struct TRawClient {
+    int Fd = socket(AF_INET, SOCK_STREAM, 0);
+    explicit TRawClient(int port) {
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        timeval tv{10, 0};
+        setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        setsockopt(Fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+        EXPECT_EQ(connect(Fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ~TRawClient() { close(Fd); }
+    bool Send(const std::string& bytes) {
+        return send(Fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    // Sends the head, then the body piece by piece while the service has not
+    // answered, at most count pieces.
+    void Flood(const std::string& head, const std::string& piece, int count) {
+        if (!Send(head)) return;
+        for (int i = 0; i < count && !Answered() && Send(piece); ++i) {
+        }
+    }
+    bool Answered() {
+        pollfd p{Fd, POLLIN, 0};
+        return poll(&p, 1, 0) > 0;
+    }
+    // The status of the answer; -1 when the connection ended without one.
+    int Status() {
+        char buf[16] = {};
+        const ssize_t n = recv(Fd, buf, 12, MSG_WAITALL);
+        return n == 12 && std::string(buf, 9) == "HTTP/1.1 " ? std::atoi(buf + 9) : -1;
+    }
+};
 
 }  // namespace
 
@@ -230,6 +285,11 @@ TEST(ServeTest, BadInputIsRefusedAndNothingWritten) {
         {"PUT", R + "/departments", R"({"departments": [{"number": 2, "kind": "goods", "name": "x", "price": "1.234"}]})",
          400, "departments[0].price"},
         {"PUT", R + "/lines", R"({"header": {"lines": ["ok", "✓ not in code page 1251"]}})", 400, "header.lines[1]"},
+        {"POST", R + "/profiles", json{{"name", std::string(80, 'x')}}.dump(), 400, "name"},  // kept at 30 once
+        {"POST", R + "/profiles", R"({"name": "Магазин 🛒"})", 400, "name"},
+        {"GET", "/api/v1/registers/device/info?device=/dev/null", "", 404, ""},  // not serial ports
+        {"GET", "/api/v1/registers/device/info?device=/dev/ptmx", "", 404, ""},
+        {"GET", "/api/v1/registers/device/info?device=/dev/console", "", 404, ""},
         {"GET", R + "/info?speed=12345", "", 400, "speed"},
         {"GET", R + "/info?net=99", "", 400, "net"},
         {"POST", R + "/goods/write-all", "CODE;NAME\r\n1;x\r\n", 400, "body"},
@@ -327,4 +387,151 @@ TEST(ServeTest, TwoPortsAtOnceEveryRequestAnswered) {
     EXPECT_EQ(other, 0);
     EXPECT_EQ(ok + full, 40);
     EXPECT_GT(ok, 0);
+}
+
+// What a hostile program on the same machine tried, each with the bound the
+// service must hold: its answer, its time, and the service's resident memory.
+TEST(ServeTest, HostileNeighbourIsHeldOff) {
+    TServeRig rig({7});
+    ASSERT_TRUE(rig.Http);
+    const std::string auth = "Authorization: Bearer " + rig.Token + "\r\n";
+    const std::string post = "POST /api/v1/search HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    const std::string chunk = "10000\r\n" + std::string(0x10000, '0') + "\r\n";  // 64 KB
+    std::string header = "X-Filler: " + std::string(8180, 'a') + "\r\n";            // 8 KB
+    const struct {
+        std::string What;
+        std::function<void(TRawClient&)> Attack;
+        int Status;
+        int MaxMs;
+    } attacks[] = {
+        {"200 MB chunked, no token", [&](TRawClient& c) { c.Flood(post + "Transfer-Encoding: chunked\r\n\r\n", chunk, 3200); }, 401, 3000},
+        {"200 MB chunked, token", [&](TRawClient& c) { c.Flood(post + auth + "Transfer-Encoding: chunked\r\n\r\n", chunk, 3200); }, 413, 5000},
+        {"no length, token", [&](TRawClient& c) { c.Flood(post + auth + "\r\n", chunk, 3200); }, 413, 5000},
+        {"100 GB declared", [&](TRawClient& c) { c.Send(post + auth + "Content-Length: 100000000000\r\n\r\n"); }, 413, 1000},
+        {"gzip body", [&](TRawClient& c) { c.Flood(post + auth + "Content-Encoding: gzip\r\nContent-Length: 300000\r\n\r\n", std::string(1000, 0), 300); }, 415, 1000},
+        {"20,000 headers of 8 KB", [&](TRawClient& c) { c.Flood("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n", header, 20000); }, 400, 2000},
+        {"a page of another site (DNS rebinding)", [&](TRawClient& c) { c.Send("GET / HTTP/1.1\r\nHost: evil.example:8765\r\n\r\n"); }, 421, 1000},
+        {"a body for a path without one", [&](TRawClient& c) { c.Send("DELETE /api/v1/ports HTTP/1.1\r\nHost: localhost\r\n" + auth + "Content-Length: 5\r\n\r\nxxxxx"); }, 404, 1000},
+    };
+    for (const auto& a : attacks) {
+        SCOPED_TRACE(a.What);
+        const auto t0 = std::chrono::steady_clock::now();
+        TRawClient c(rig.Port);
+        a.Attack(c);
+        EXPECT_EQ(c.Status(), a.Status);
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count(), a.MaxMs);
+        EXPECT_LT(ProcStatus(rig.Pid, "VmHWM"), 64 * 1024) << "kB resident at the most";
+    }
+
+    // "bearer" is the same scheme; the answers forbid framing by other sites.
+    httplib::Headers lower = {{"Authorization", "bearer " + rig.Token}};
+    const auto ports = rig.Client(false)->Get("/api/v1/ports", lower);
+    ASSERT_TRUE(ports);
+    EXPECT_EQ(ports->status, 200);
+    EXPECT_EQ(ports->get_header_value("X-Frame-Options"), "DENY");
+    EXPECT_NE(ports->get_header_value("Content-Security-Policy").find("default-src 'self'"), std::string::npos);
+
+    // Spellings of one device share its worker: no 409 from itself, no
+    // thread per spelling.
+    const std::string pts = ComResolvePath(rig.Sims[0]->DevicePath());
+    ASSERT_EQ(pts.rfind("/dev/pts/", 0), 0u) << pts;
+    const long threads = ProcStatus(rig.Pid, "Threads");
+    for (int i = 1; i <= 40; ++i) {
+        const std::string spelt = "/dev" + std::string(static_cast<std::size_t>(i), '/') + "pts/./" + pts.substr(9);
+        ASSERT_EQ(Get(*rig.Http, "/api/v1/registers/device/info?device=" + spelt).Status, 200) << spelt;
+    }
+    EXPECT_LE(ProcStatus(rig.Pid, "Threads"), threads + 1);
+
+    // Uploads are kept in a folder of the service's own, and nowhere after.
+    EXPECT_EQ(Send(*rig.Http, "POST", R + "/goods/write-all", "CODE;NAME\r\n1;x\r\n", "text/csv").Status, 400);
+    std::vector<std::filesystem::path> scratch;
+    for (const auto& e : std::filesystem::directory_iterator(rig.Dir + "/tmp")) scratch.push_back(e.path());
+    ASSERT_EQ(scratch.size(), 1u);
+    struct stat st {};
+    ASSERT_EQ(stat(scratch[0].c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(std::filesystem::is_empty(scratch[0]));
+    EXPECT_EQ(rig.Stop(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(rig.Dir + "/tmp"));
+}
+
+TEST(ServeTest, SlowClientsDoNotStallThePage) {
+    TServeRig rig({7});
+    ASSERT_TRUE(rig.Http);
+    std::vector<std::unique_ptr<TRawClient>> slow;
+    for (int i = 0; i < 200; ++i) {
+        slow.push_back(std::make_unique<TRawClient>(rig.Port));
+        slow.back()->Send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    }
+    for (int round = 0; round < 4; ++round) {
+        for (auto& c : slow) c->Send("X-Slow: 1\r\n");
+        for (const char* path : {"/", "/api/v1/ports"}) {
+            const auto t0 = std::chrono::steady_clock::now();
+            EXPECT_EQ(Get(*rig.Client(), path).Status, std::string(path) == "/" ? 200 : 200) << path;
+            EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count(), 1000)
+                << path << " in round " << round;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    // The head deadline (5 s from its accept) ends every slow connection:
+    // each is answered or closed.
+    std::vector<pollfd> waiting;
+    for (auto& c : slow) waiting.push_back({c->Fd, POLLIN, 0});
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!waiting.empty() && std::chrono::steady_clock::now() < until) {
+        poll(waiting.data(), waiting.size(), 100);
+        std::erase_if(waiting, [](const pollfd& p) { return p.revents != 0; });
+    }
+    EXPECT_EQ(waiting.size(), 0u);
+}
+
+TEST(ServeTest, StopLetsAWriteFinishAndSearchWaitsItsTurn) {
+    TServeRig rig({7}, 19200);
+    ASSERT_TRUE(rig.Http);
+    httplib::Client& c = *rig.Http;
+    TSimState s = rig.Sims[0]->State();
+    s.Identity.Mode = 2;  // off-line: goods may be written
+    rig.Sims[0]->SetState(s);
+    std::string csv = "CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\r\n";
+    for (int code = 100; code < 300; ++code) csv += std::to_string(code) + ";170;Товар;1;1,50;1;1;;0;0\r\n";
+    const TAnswer started = Send(c, "POST", R + "/goods/write-all", csv, "text/csv");
+    ASSERT_EQ(started.Status, 202) << started.Body;
+    const std::string id = started.Body["id"];
+    // A search meanwhile waits for the write and then finds the register.
+    const TAnswer search = Send(c, "POST", "/api/v1/search", R"({"ports": [7]})");
+    ASSERT_EQ(search.Status, 202);
+    const json found = Finished(c, search.Body["id"]);
+    EXPECT_EQ(found["state"], "done") << found;
+    EXPECT_EQ(found["result"].size(), 1u) << found;
+
+    const TAnswer second = Send(c, "POST", R + "/goods/write-all", csv, "text/csv");
+    ASSERT_EQ(second.Status, 202);
+    for (int i = 0; i < 600 && Get(c, "/api/v1/jobs/" + second.Body["id"].get<std::string>()).Body["progress"]["done"] == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(rig.Stop(), 0);  // SIGTERM in the middle of the write
+    const TSimRegister reg = rig.Register();
+    EXPECT_EQ(reg.Goods.count(100) + reg.Goods.count(299), 2u);
+    EXPECT_EQ(reg.Goods.at(299).Price, 150);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - t0).count(), 60);
+}
+
+TEST(ServeTest, UnsafeStartsAreRefused) {
+    const std::string dir = FreshDir();
+    const std::string cli = CliPath();
+    const auto run = [&](const std::string& args) {
+        return std::system(("timeout 20 " + cli + " serve " + args + " >" + dir + "/out 2>&1").c_str());
+    };
+    std::ofstream(dir + "/shared") << std::string(64, 'a') << "\n";
+    chmod((dir + "/shared").c_str(), 0644);
+    EXPECT_EQ(WEXITSTATUS(run("--listen 127.0.0.1:0 --token-file " + dir + "/shared")), 1);
+    std::string out;
+    ReadFileBytes(dir + "/out", out);
+    EXPECT_NE(out.find("chmod 600"), std::string::npos) << out;
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_EQ(WEXITSTATUS(run("--listen 127.0.0.1:0 --token-file " + dir + "/fifo")), 1);
+    // A name that only looks like a loopback address.
+    EXPECT_EQ(WEXITSTATUS(run("--listen 127.0.0.1.example.invalid:0 --token-file " + dir + "/t")), 2);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """The page of vornik-cli serve in a real headless chromium, against the
-register simulator: the token, the departments read, a bad price refused in
-place, one department changed and written, then the simulator's state file;
-the goods table and the journal through their jobs.
+register simulator: the token, the departments read, a template saved, a bad
+price refused in place, one department changed and written, the template
+applied again, then the simulator's state file; the goods table and the
+journal through their jobs.
 
 browser_test.py BIN_DIR  (the folder holding vornik-cli, vornik-sim and web/).
 Exit status 77 (a skip) only when chromium itself cannot start for a reason
 no package can fix; VORNIK_SCREENSHOT=FILE saves a picture of the page."""
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -78,8 +80,20 @@ def main():
             print("SKIPPED: chromium cannot start here: " + why)
             return SKIP
 
-        # The simulator on ports/COM7, unpaced, and the service beside it.
+        # The simulator on ports/COM7, unpaced, and the service beside it. The
+        # register is off-line, so that goods may be written: its default
+        # state, saved once, with that mode.
         state = os.path.join(work, "register.json")
+        first = subprocess.Popen([os.path.join(bin_dir, "vornik-sim"), "--com", "7", "--speed", "0", "--state", state],
+                                 cwd=work, stdout=subprocess.DEVNULL)
+        children.append(first)
+        wait_for("the simulator's port", lambda: os.path.islink(os.path.join(work, "ports", "COM7")))
+        first.send_signal(signal.SIGTERM)
+        first.wait(timeout=WAIT)
+        wait_for("the simulator's port gone", lambda: not os.path.islink(os.path.join(work, "ports", "COM7")))
+        offline = json.load(open(state, encoding="utf-8"))
+        offline["identity"]["mode"] = 2
+        json.dump(offline, open(state, "w", encoding="utf-8"), ensure_ascii=False)
         sim = subprocess.Popen([os.path.join(bin_dir, "vornik-sim"), "--com", "7", "--speed", "0", "--state", state],
                                cwd=work, stdout=subprocess.DEVNULL)
         children.append(sim)
@@ -132,6 +146,27 @@ def main():
         if driver.execute_script("return sessionStorage.getItem('vornik-serve-token')") != token:
             fail("the token is not kept in the session storage")
 
+        # Connected, the button says so; the register's settings kept as a template.
+        from selenium.common.exceptions import NoAlertPresentException
+
+        def question():
+            try:
+                return driver.switch_to.alert
+            except NoAlertPresentException:
+                return None
+        find("#bConnect").click()
+        wait_for("the connection", lambda: find("#bConnect").text == "Отключение" and find("#lSN").text != "—")
+        for name in ("Сохраненная", "Магазин"):
+            find("#bSaveTemplate").click()
+            box = wait_for("the template name question", question)
+            box.send_keys(name)
+            box.accept()
+            wait_for("the template saved or refused", lambda: find("#bSaveTemplate").is_enabled())
+            if name == "Сохраненная" and "Сохраненная" not in find("#errProfiles").text:
+                fail("a template named as the saved profile was not refused: " + find("#errProfiles").text)
+        wait_for("the template listed", lambda: [o for o in driver.find_elements(By.CSS_SELECTOR, "#lbProfiles option.bold")
+                                                if o.text == "Магазин"])
+
         # Departments: read, a bad price refused where it was typed, then a write.
         find("[data-tab='tsDepatment']").click()
         find("[data-read='departments']").click()
@@ -149,6 +184,8 @@ def main():
         error = wait_for("the refused price", lambda: shown("#tsDepatment .error"))
         if "invalid" not in price.get_attribute("class") or price.get_attribute("value") != "12.345":
             fail("the refused price is not marked where it was typed, or the edit was lost: " + error.text)
+        if re.search("[A-Za-z]{3,}", error.text):
+            fail("the page shows the service's English: " + error.text)
         price.clear()
         price.send_keys("45.50")
         write.click()
@@ -156,11 +193,42 @@ def main():
                  lambda: write.is_enabled() and "ККМ их сохранила" in find("#console").text)
         if shown("#tsDepatment .error"):
             fail("the write reported an error: " + find("#tsDepatment .error").text)
+        ask = urllib.request.Request(url + "api/v1/registers/COM7/departments",
+                                     headers={"Authorization": "Bearer " + token})
+        written = json.load(urllib.request.urlopen(ask, timeout=WAIT))[1]
+        if written["name"] != "Молоко и сыр" or written["price"] != "45.50":
+            fail("the register holds %s after the write" % written)
+
+        # The template applied: the register's departments are the template's again.
+        Select(find("#lbProfiles")).select_by_visible_text("Магазин")
+        find("#bApplyProfile").click()
+        wait_for("the template written", lambda: "ККМ его сохранила" in find("#console").text)
 
         # The goods table and the journal come through jobs.
         find("[data-tab='tsGoods']").click()
         find("#bLoadTOBAP").click()
         wait_for("the goods table", lambda: len(driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")) == 20)
+        # One row edited and written as "Записать текущий" does.
+        row = driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")[0]
+        code = row.find_element(By.CSS_SELECTOR, "input.CODE").get_attribute("value")
+        for cls, text in (("NAME", "Кефир 1%"), ("PRICE", "3.50")):
+            box = row.find_element(By.CSS_SELECTOR, "input." + cls)
+            box.clear()
+            box.send_keys(text)
+        row.find_element(By.CSS_SELECTOR, "input.SECTION").click()  # the edit is taken as the focus leaves
+        find("#bSaveOneTOBAP").click()
+        wait_for("the goods row written", lambda: "Записано товаров в ККМ: 1" in find("#console").text or
+                 shown("#errGoods") and find("#errGoods").text)
+        if find("#errGoods").text:
+            fail("the goods row was not written: " + find("#errGoods").text)
+        # Read back as "Считать текущий" does: the register's record, price with a point.
+        row.find_element(By.CSS_SELECTOR, "input.NAME").clear()
+        find("#bLoadOneTOBAP").click()
+        wait_for("the goods row read", lambda: "Считан товар " + code in find("#console").text)
+        row = driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")[0]
+        read = [row.find_element(By.CSS_SELECTOR, "input." + c).get_attribute("value") for c in ("NAME", "PRICE")]
+        if read != ["Кефир 1%", "3.50"]:
+            fail("the row read back shows %s" % read)
         find("[data-tab='tsMagazine']").click()
         find("#bLoadMagazineFromKKM").click()
         wait_for("the journal text", lambda: find("#mMagazine").text.strip() and find("#bMagazineToFile").is_enabled())
@@ -174,9 +242,13 @@ def main():
         for child in children:
             child.wait(timeout=WAIT)
         department = json.load(open(state, encoding="utf-8"))["departments"][1]
-        if department.get("name") != "Молоко и сыр" or department.get("priceKopecks") != 4550:
-            fail("the register holds %s" % department)
-        print("web page: token, departments read and written, goods and journal read")
+        if department.get("name") != "Молочные продукты":
+            fail("the register holds %s after the template" % department)
+        goods = [g for g in json.load(open(state, encoding="utf-8"))["goodsTable"]["items"]
+                 if str(g["code"]) == code]
+        if not goods or goods[0]["name"] != "Кефир 1%" or goods[0]["priceKopecks"] != 350:
+            fail("the register holds goods %s after the row's write" % goods)
+        print("web page: token, template saved and applied, departments read and written, a goods row edited and written, journal read")
         return 0
     finally:
         if driver:

@@ -1,0 +1,106 @@
+#include "serve/ServeSocket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace {
+
+void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
+    char text[INET6_ADDRSTRLEN] = {};
+    ip.clear();
+    port = 0;
+    if (addr.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(addr);
+        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
+        port = ntohs(in.sin_port);
+    } else if (addr.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(addr);
+        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
+        port = ntohs(in6.sin6_port);
+    }
+    ip = text;
+}
+
+}  // namespace
+
+void SocketPeer(int fd, std::string& ip, int& port) {
+    sockaddr_storage addr {};
+    socklen_t len = sizeof addr;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) addr.ss_family = AF_UNSPEC;
+    AddressText(addr, ip, port);
+}
+
+void SocketLocal(int fd, std::string& ip, int& port) {
+    sockaddr_storage addr {};
+    socklen_t len = sizeof addr;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) addr.ss_family = AF_UNSPEC;
+    AddressText(addr, ip, port);
+}
+
+bool SocketWait(int fd, bool forWrite, int ms) {
+    pollfd p {fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+    int n;
+    do n = poll(&p, 1, ms < 0 ? 0 : ms);
+    while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+long SocketReceive(int fd, char* buf, std::size_t size) {
+    ssize_t n;
+    do n = recv(fd, buf, size, 0);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+long SocketSend(int fd, const char* buf, std::size_t size) {
+    ssize_t n;
+    do n = send(fd, buf, size, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+void SocketCut(int fd) { shutdown(fd, SHUT_RDWR); }
+
+void SocketClose(int fd) { close(fd); }
+
+void SocketCloseGently(int fd, int ms, std::size_t bytes) {
+    shutdown(fd, SHUT_WR);
+    char buf[4096];
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (std::size_t dropped = 0; dropped < bytes;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !SocketWait(fd, false, static_cast<int>(left.count()))) break;
+        const long n = SocketReceive(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        dropped += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
+bool ResolvesToLoopbackOnly(const std::string& host) {
+    addrinfo hints {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return false;
+    bool any = false, all = true;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        any = true;
+        if (a->ai_family == AF_INET) {
+            const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+            all = all && (ntohl(in->sin_addr.s_addr) >> 24) == 127;
+        } else if (a->ai_family == AF_INET6) {
+            const auto* in6 = reinterpret_cast<const sockaddr_in6*>(a->ai_addr);
+            all = all && IN6_IS_ADDR_LOOPBACK(&in6->sin6_addr);
+        } else {
+            all = false;
+        }
+    }
+    freeaddrinfo(list);
+    return any && all;
+}
