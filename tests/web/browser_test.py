@@ -9,6 +9,7 @@ Exit status 77 (a skip) only when chromium itself cannot start for a reason
 no package can fix; VORNIK_SCREENSHOT=FILE saves a picture of the page."""
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -161,9 +162,12 @@ def main():
         find("[data-tab='tsGoods']").click()
         find("#bLoadTOBAP").click()
         wait_for("the goods table", lambda: len(driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")) == 20)
+        goods_shown = [[td.text.strip() for td in tr.find_elements(By.TAG_NAME, "td")]
+                       for tr in driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")]
         find("[data-tab='tsMagazine']").click()
         find("#bLoadMagazineFromKKM").click()
         wait_for("the journal text", lambda: find("#mMagazine").text.strip() and find("#bMagazineToFile").is_enabled())
+        journal_shown = find("#mMagazine").text
         if os.environ.get("VORNIK_SCREENSHOT"):
             find("[data-tab='tsSettings']").click()
             driver.save_screenshot(os.environ["VORNIK_SCREENSHOT"])
@@ -173,9 +177,21 @@ def main():
         sim.send_signal(signal.SIGTERM)
         for child in children:
             child.wait(timeout=WAIT)
-        department = json.load(open(state, encoding="utf-8"))["departments"][1]
+        held = json.load(open(state, encoding="utf-8"))
+        department = held["departments"][1]
         if department.get("name") != "Молоко и сыр" or department.get("priceKopecks") != 4550:
             fail("the register holds %s" % department)
+        # Each goods row shows its record's code, name and price (columns as the page orders them).
+        items = {g["code"]: g for g in held["goodsTable"]["items"]}
+        for cells in goods_shown:
+            g = items.get(int(cells[0])) if cells and cells[0].isdigit() else None
+            if not g or cells[2] != g["name"] or round(float(cells[4].replace(",", ".")) * 100) != g["priceKopecks"]:
+                fail("the goods row %s is not the register's record %s" % (cells, g))
+        # The receipts shown are the register's closed receipts, by number (BCD, low byte first).
+        receipts = [int("".join(r.split()[5:1:-1])) for r in held["journal"] if r.startswith("CA")]
+        numbers = [int(n) for n in re.findall(r"ЧЕК:\s*(\d+)", journal_shown)]
+        if not receipts or numbers != receipts:
+            fail("the journal shows receipts %s, the register holds %s" % (numbers, receipts))
         print("web page: token, departments read and written, goods and journal read")
         return 0
     finally:
