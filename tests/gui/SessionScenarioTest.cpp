@@ -67,7 +67,8 @@ std::string Trim(std::string s) {
 }
 std::string DepRow(long long kind, const std::string& name, const std::string& ng, long long kopecks) {
     if (kind != 0xA1 && kind != 0xA2) return "closed";
-    return std::to_string(kind) + "|" + Trim(name) + "|" + ng + "|" + std::to_string(kopecks);
+    // No tax group reads as "@" ("0" for a closed department): the register's 0.
+    return std::to_string(kind) + "|" + Trim(name) + "|" + (ng == "0" || ng == "@" ? "" : ng) + "|" + std::to_string(kopecks);
 }
 std::string Letter(long long group) { return group >= 1 && group <= 5 ? std::string(1, char('A' + group - 1)) : ""; }
 // An undefined tax keeps only its name: its type and rate mean nothing.
@@ -307,6 +308,9 @@ public:
             watchdog_.Arm(Report("hung for " + std::to_string(TStepWatchdog::kStepSeconds) + " s", steps));
             Do(step);
             watchdog_.Disarm();
+            if (std::getenv("VORNIK_SCENARIO_TRACE"))  // replaying a run: each step and what the register holds
+                std::printf("%s: %s -> %s\n%s", title_.c_str(), step.c_str(), failure_.empty() ? "ok" : failure_.c_str(),
+                            connected_ < 0 ? "" : Joined(RegisterRows(sims_[connected_]->State().Register, gDeps)).c_str());
             if (!failure_.empty()) {
                 ADD_FAILURE() << Report(failure_, done_);
                 return false;
@@ -529,9 +533,9 @@ private:
         // close must have reported no failure.
         if (t.Verb == "close" && t.What == "yes" && t.Ok && t.Loaded && t.NewBoxes > 0)
             Fail("closed after a failed save: " + dialogs_.Boxes.back());
+        if (!t.Deleted.empty() && now.count("P|" + t.Deleted)) Fail("deleted profile " + t.Deleted + " is still listed in the store");
         for (const auto& [k, v] : now)
-            if (!t.Deleted.empty() && (k == "P|" + t.Deleted || k.rfind(t.Deleted + "/", 0) == 0))
-                Fail("deleted profile " + t.Deleted + " still has its " + (k[0] == 'P' ? "profile row" : k) + " stored");
+            if (!t.Deleted.empty() && k.rfind(t.Deleted + "/", 0) == 0) Fail("deleted profile " + t.Deleted + " still has its " + k);
         // A read shows the register profile as the register holds it.
         for (int g = 0; g < gFonts && t.Verb == "read" && t.Ok && connected_ >= 0; ++g)
             if ((t.What == "all" || t.What == kGroupNames[g]) &&
@@ -580,6 +584,11 @@ private:
                         if (own_[1 - i].count(row)) Fail("stored profile " + v + " holds " + row);
                 }
             }
+            // The register profile, while register i is connected, holds nothing only the other has.
+            if (i == connected_ && BD().mtProfile.AsString("LN") == RegisterProfileKey)
+                for (int g = gDeps; g < kGroups; ++g)
+                    for (const std::string& row : WorkingRows(BD(), TGroup(g)))
+                        if (own_[1 - i].count(row)) Fail("the register profile of " + serial_[i] + " holds " + row);
             // A register changes only through a write to it, and holds what was sent.
             const bool written = t.Verb == "write" && i == connected_;
             for (int g = 0; g < kGroups; ++g) {
@@ -634,8 +643,9 @@ public:
             return "edit option " + std::to_string(row) + " " + std::to_string(value);
         }
         if (what == "deps") {
-            const unsigned row = last ? 0 : UpTo(16), column = UpTo(4), n = UpTo(999);
-            const std::string text = column == 1   ? Pick({"161", "162", "163"})
+            // A closed department shows nothing else: the last one is opened half the time.
+            const unsigned row = last ? 0 : UpTo(16), column = last && UpTo(2) == 1 ? 1 : UpTo(4), n = UpTo(999);
+            const std::string text = column == 1   ? Pick({"161", "162", "161", "162", "163"})
                                      : column == 2 ? "Правка " + std::to_string(n)
                                      : column == 3 ? Pick({"A", "B", "C", "D", "E"})
                                                    : std::to_string(n);
@@ -656,18 +666,25 @@ public:
                 steps.push_back("read " + Pick({"options", "deps", "lines", "taxes", "all", "all"}));
             } else if (kind < 9) {
                 // A write usually changes the register: read, a few edits, write.
-                const std::string what = Pick({"options", "deps", "lines", "all"});
+                const std::string what = Pick({"options", "deps", "deps", "lines", "all"});
                 if (UpTo(3) > 1) steps.push_back("read " + what);
                 for (unsigned e = UpTo(3); e > 0; --e) steps.push_back(Edit(what));
                 steps.push_back("write " + what);
             } else if (kind < 11) {
-                steps.push_back("select " + std::to_string(UpTo(3)));
+                const std::string select = "select " + std::to_string(UpTo(3));
+                steps.push_back(select);
+                if (UpTo(3) == 1) {  // a stored profile looked at again after a read
+                    steps.push_back("read " + Pick({"deps", "all", "lines", "options"}));
+                    steps.push_back(select);
+                }
             } else if (kind < 13) {
                 steps.push_back(Edit("any"));
             } else if (kind < 15) {
                 steps.push_back(Pick({"save", "save", "template Т1", "template Т1", "template Т2", "template Сохраненная"}));
+                if (UpTo(4) == 1)  // the same template name on the other model
+                    for (const std::string s : {Pick({"connect A", "connect B"}), steps.back()}) steps.push_back(s);
             } else if (kind < 16) {
-                steps.push_back("delete " + std::to_string(UpTo(3)));
+                steps.push_back("delete " + std::to_string(1 + UpTo(2)));
             } else if (kind < 18) {
                 steps.push_back("fault");
             } else if (UpTo(3) == 1) {
