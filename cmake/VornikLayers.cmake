@@ -114,7 +114,7 @@ function(vornik_tests)
     # runs them two to three times slower).
     set(timeout 300)
     if(sub MATCHES "^(gui|faults|stress)$")
-      set(timeout 1500)
+      set(timeout 900)
     endif()
     gtest_discover_tests(test_${sub}
       DISCOVERY_MODE PRE_TEST
