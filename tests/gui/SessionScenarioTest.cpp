@@ -674,15 +674,21 @@ public:
                 const std::string select = "select " + std::to_string(UpTo(3));
                 steps.push_back(select);
                 if (UpTo(3) == 1) {  // a stored profile looked at again after a read
-                    steps.push_back("read " + Pick({"deps", "all", "lines", "options"}));
+                    steps.push_back("read " + Pick({"deps", "all"}));
                     steps.push_back(select);
                 }
             } else if (kind < 13) {
                 steps.push_back(Edit("any"));
             } else if (kind < 15) {
+                if (UpTo(2) == 1) steps.push_back("read all");  // what is saved is usually read first
                 steps.push_back(Pick({"save", "save", "template Т1", "template Т1", "template Т2", "template Сохраненная"}));
-                if (UpTo(4) == 1)  // the same template name on the other model
-                    for (const std::string s : {Pick({"connect A", "connect B"}), steps.back()}) steps.push_back(s);
+                if (UpTo(4) == 1) {  // the same name on the other model
+                    const auto connect = std::find_if(steps.rbegin(), steps.rend(),
+                                                      [](const std::string& s) { return s.rfind("connect ", 0) == 0; });
+                    const std::string saved = steps.back();
+                    steps.push_back(*connect == "connect A" ? "connect B" : "connect A");
+                    steps.push_back(saved);
+                }
             } else if (kind < 16) {
                 steps.push_back("delete " + std::to_string(1 + UpTo(2)));
             } else if (kind < 18) {
