@@ -671,11 +671,11 @@ public:
                 for (unsigned e = UpTo(3); e > 0; --e) steps.push_back(Edit(what));
                 steps.push_back("write " + what);
             } else if (kind < 11) {
-                const std::string select = "select " + std::to_string(UpTo(3));
-                steps.push_back(select);
-                if (UpTo(3) == 1) {  // a stored profile looked at again after a read
-                    steps.push_back("read " + Pick({"deps", "all"}));
-                    steps.push_back(select);
+                if (UpTo(3) == 1) {  // the saved profile looked at again after the register is read
+                    const std::string read = "read " + Pick({"deps", "all"});
+                    for (const char* s : {"read all", "save", "select 2", read.c_str(), "select 2"}) steps.push_back(s);
+                } else {
+                    steps.push_back("select " + std::to_string(UpTo(3)));
                 }
             } else if (kind < 13) {
                 steps.push_back(Edit("any"));
