@@ -108,10 +108,19 @@ function(vornik_tests)
         add_dependencies(test_${sub} ${program})
       endif()
     endforeach()
+    # Every test has a time limit, so that a hang fails here and not at CI's
+    # own limit; the programs whose tests run many sessions, cases in child
+    # processes or whole disks' worth of writes get more (the sanitizer build
+    # runs them two to three times slower).
+    set(timeout 300)
+    if(sub MATCHES "^(gui|faults|stress)$")
+      set(timeout 900)
+    endif()
     gtest_discover_tests(test_${sub}
       DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
   endforeach()
 endfunction()
 

@@ -224,7 +224,7 @@ TEST(CliJournal, CtrlCStopsTheReadAndKeepsWhatArrived) {
                                  [&](const std::string& err, pid_t pid) {
                                      if (!interrupted && err.find("\rjournal: ") != std::string::npos) {
                                          interrupted = true;
-                                         kill(pid, SIGINT);
+                                         SignalChild(pid, SIGINT);
                                      }
                                  });
     ASSERT_TRUE(interrupted) << r.Err;

@@ -3,6 +3,7 @@
 // process on a pseudo-terminal, linked as ports/COM7 of a fresh working
 // directory.
 #pragma once
+#include "ChildProcess.h"
 #include "app/TextCodec.h"
 #include "app/U_filedirwork.h"
 #include "sim/RegisterSimulator.h"
@@ -36,6 +37,12 @@ inline std::string CliPath() { return JoinPath(ProgramDir(), "vornik-cli"); }
 // piece and may signal the child.
 inline void CollectChild(TRun& run, pid_t pid, int outFd, int errFd,
                          const std::function<void(const std::string& err, pid_t pid)>& onErr = {}) {
+    if (pid <= 0) {
+        ADD_FAILURE() << "fork failed";
+        close(outFd);
+        close(errFd);
+        return;
+    }
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     std::string* sinks[2] = {&run.Out, &run.Err};
     int open = 2;
@@ -57,11 +64,11 @@ inline void CollectChild(TRun& run, pid_t pid, int outFd, int errFd,
     }
     for (auto& f : fds)
         if (f.fd >= 0) {
-            kill(pid, SIGKILL);
+            SignalChild(pid, SIGKILL);
             close(f.fd);
         }
     int status = 0;
-    waitpid(pid, &status, 0);
+    WaitChild(pid, &status);
     if (WIFEXITED(status)) run.Status = WEXITSTATUS(status);
 }
 
@@ -97,7 +104,7 @@ inline TRun RunCli(const std::vector<std::string>& args, const std::string& dir 
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    if (!input.empty()) (void)!write(in[1], input.data(), input.size());
+    if (pid > 0 && !input.empty()) (void)!write(in[1], input.data(), input.size());
     close(in[1]);
     CollectChild(run, pid, out[0], err[0]);
     return run;

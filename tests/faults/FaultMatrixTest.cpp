@@ -4,6 +4,7 @@
 // simulator, port and log. With VORNIK_FAULT_TABLE set to a file name the
 // matrix with its outcomes and times is written there as a markdown table.
 #include "FaultMatrix.h"
+#include "ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,12 @@ std::vector<TCaseResult> RunAll(const std::vector<TCase>& cases, const std::stri
         while (next < cases.size() && running.size() < workers) {
             const TCase& c = cases[next];
             const pid_t pid = fork();
+            if (pid < 0) {  // no process: the case stands as not run
+                results[next].Outcome = "not run";
+                results[next].Problems.push_back("fork failed: the case did not run");
+                ++next;
+                continue;
+            }
             if (pid == 0) {
                 std::ofstream out(file(next));
                 out << Encode(next, RunCase(*c.Row, c.Position, *c.Clean)) << std::flush;
@@ -107,11 +114,11 @@ std::vector<TCaseResult> RunAll(const std::vector<TCase>& cases, const std::stri
         for (std::size_t k = 0; k < running.size();) {
             int status = 0;
             const TRunning r = running[k];
-            if (waitpid(r.Pid, &status, WNOHANG) == r.Pid) {
+            if (WaitChild(r.Pid, &status, WNOHANG) == r.Pid) {
                 collect(r, false, status);
             } else if (Clock::now() > r.Deadline) {
-                kill(r.Pid, SIGKILL);
-                waitpid(r.Pid, nullptr, 0);
+                SignalChild(r.Pid, SIGKILL);
+                WaitChild(r.Pid, nullptr);
                 collect(r, true, 0);
             } else {
                 ++k;
@@ -211,14 +218,21 @@ void WriteTable(const std::string& path, const std::vector<TMatrixRow>& rows, co
 // Ten cases at a time on two cores starve the simulator now and then: a
 // read runs into its time-out and a case that must recover fails, or runs
 // past its bound. A case whose only problems are of that kind runs once more
-// on its own; any other problem stands as it is.
+// on its own; any other problem stands as it is. A second chance also hides
+// a recovery that fails now and then (one failing a share p of its runs
+// shows only p² of the time), so the reruns are counted and more than
+// kRerunsAllowed of them fail the matrix.
+constexpr std::size_t kRerunsAllowed = 2;
+
 bool OnlyTiming(const TCaseResult& r) {
     for (const auto& p : r.Problems)
         if (p != "failed where it must recover" && p.rfind("took ", 0) != 0) return false;
     return !r.Problems.empty();
 }
 
-void RunAgainAlone(const std::vector<TCase>& cases, std::vector<TCaseResult>& results, const std::string& dir) {
+// Returns the reruns, one line each.
+std::vector<std::string> RunAgainAlone(const std::vector<TCase>& cases, std::vector<TCaseResult>& results,
+                                       const std::string& dir) {
     // (the case files of the first run are read already: the names are reused)
     std::vector<TCase> again;
     std::vector<std::size_t> where;
@@ -228,13 +242,16 @@ void RunAgainAlone(const std::vector<TCase>& cases, std::vector<TCaseResult>& re
             where.push_back(i);
         }
     const auto second = RunAll(again, dir, 1);
+    std::vector<std::string> reruns;
     for (std::size_t k = 0; k < where.size(); ++k) {
         const TCase& c = cases[where[k]];
-        std::printf("run again alone: %s / %s / %s: %s -> %s\n", c.Row->Name.c_str(), c.Fault.c_str(),
-                    c.Position.Label.c_str(), results[where[k]].Problems.front().c_str(),
-                    second[k].Problems.empty() ? "passed" : "failed again");
+        reruns.push_back(c.Row->Name + " / " + c.Fault + " / " + c.Position.Label + ": " +
+                         results[where[k]].Problems.front() + " -> " +
+                         (second[k].Problems.empty() ? "passed" : "failed again"));
+        std::printf("run again alone: %s\n", reruns.back().c_str());
         results[where[k]] = second[k];
     }
+    return reruns;
 }
 
 std::vector<TMatrixRow> AllRows() {
@@ -257,9 +274,21 @@ void RunMatrix(const std::vector<TMatrixRow>& rows) {
         for (const auto& kind : FaultKinds(rows[i].Kind, rows[i].Frames))
             for (const auto& position : kind.Positions) cases.push_back({&rows[i], kind.Name, position, &cleans[i]});
 
+    if (cases.empty()) {
+        ADD_FAILURE() << "no case to run";
+        return;
+    }
+
     linktest::TTempDir dir;
     auto results = RunAll(cases, dir.Path, Workers());
-    RunAgainAlone(cases, results, dir.Path);
+    const auto reruns = RunAgainAlone(cases, results, dir.Path);
+    std::string summary;
+    for (const auto& r : reruns) summary += "\n  " + r;
+    std::printf("fault matrix: %zu cases, %zu run again alone (at most %zu allowed)%s\n", cases.size(), reruns.size(),
+                kRerunsAllowed, summary.c_str());
+    if (reruns.size() > kRerunsAllowed)
+        ADD_FAILURE() << reruns.size() << " cases ran again alone, more than " << kRerunsAllowed
+                      << ": a recovery that fails now and then is hidden by its second run:" << summary;
     for (std::size_t i = 0; i < cases.size(); ++i)
         for (const auto& p : results[i].Problems)
             ADD_FAILURE() << cases[i].Row->Name << " / " << cases[i].Fault << " / " << cases[i].Position.Label << ": "
@@ -270,16 +299,19 @@ void RunMatrix(const std::vector<TMatrixRow>& rows) {
 // VORNIK_FAULT_DEBUG=text: runs, in this process, only the cases whose
 // "operation / fault / position" contains the text, and prints their logs.
 void DebugCases(const std::string& only) {
+    int matched = 0;
     for (const auto& row : AllRows())
         for (const auto& kind : FaultKinds(row.Kind, row.Frames))
             for (const auto& position : kind.Positions) {
                 const std::string name = row.Name + " / " + kind.Name + " / " + position.Label;
                 if (name.find(only) == std::string::npos) continue;
+                ++matched;
                 const TCleanRun clean = RunClean(row);
                 const TCaseResult r = RunCase(row, position, clean);
                 std::printf("=== %s: %s, %lld ms\n%s\n", name.c_str(), r.Outcome.c_str(), r.Ms, r.Log.c_str());
                 for (const auto& p : r.Problems) ADD_FAILURE() << name << ": " << p;
             }
+    if (matched == 0) ADD_FAILURE() << "VORNIK_FAULT_DEBUG=" << only << " names no case";
 }
 
 }  // namespace

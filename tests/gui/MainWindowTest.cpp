@@ -3,6 +3,7 @@
 #include "app/PageSelectorPanel.h"
 
 #include "GuiTestUtil.h"
+#include "ChildProcess.h"
 #include "TestFiles.h"
 #include "app/IniFile.h"
 #include "app/QtText.h"
@@ -67,6 +68,7 @@ struct TDemoRun {
             execl(program.c_str(), program.c_str(), "demo", "autonom", nullptr);
             _exit(127);
         }
+        if (Config < 0) return false;
         // The simulator is the configurator's child; it is ready once its port link shows.
         return WaitFor([&] {
             for (const auto& e : std::filesystem::directory_iterator("/proc")) {
@@ -79,11 +81,11 @@ struct TDemoRun {
         });
     }
     int Stop(int sig) {
-        kill(Config, sig);
+        if (!SignalChild(Config, sig)) return -1;
         int status = -1;
-        if (!WaitFor([&] { return waitpid(Config, &status, WNOHANG) == Config; })) {
-            kill(Config, SIGKILL);
-            waitpid(Config, &status, 0);
+        if (!WaitFor([&] { return WaitChild(Config, &status, WNOHANG) == Config; })) {
+            SignalChild(Config, SIGKILL);
+            WaitChild(Config, &status);
         }
         return status;
     }

@@ -65,6 +65,8 @@ struct TServeRig {
         }
         close(out[1]);
         OutFd = out[0];
+        EXPECT_GT(Pid, 0) << "fork failed";
+        if (Pid <= 0) return;
         const std::string line = ReadLine();
         const auto at = line.find("127.0.0.1:");
         EXPECT_NE(at, std::string::npos) << line;
@@ -83,10 +85,7 @@ struct TServeRig {
         return c;
     }
     ~TServeRig() {
-        if (Pid > 0) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, nullptr, 0);
-        }
+        if (SignalChild(Pid, SIGKILL)) WaitChild(Pid, nullptr);
         if (OutFd >= 0) close(OutFd);
         for (auto& s : Sims) s->Stop();
         std::error_code ec;
@@ -100,12 +99,12 @@ struct TServeRig {
     }
     // SIGTERM, then the exit status (-1 when it did not exit by itself).
     int Stop() {
-        kill(Pid, SIGTERM);
+        if (!SignalChild(Pid, SIGTERM)) return -1;
         int status = 0;
-        for (int i = 0; i < 600 && waitpid(Pid, &status, WNOHANG) == 0; ++i)
+        for (int i = 0; i < 600 && WaitChild(Pid, &status, WNOHANG) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const pid_t pid = std::exchange(Pid, -1);
-        if (waitpid(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) return -1;
+        if (WaitChild(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     TSimRegister Register(int i = 0) const { return Sims[i]->State().Register; }
@@ -249,7 +248,17 @@ TEST(ServeTest, AuthorizationEachResourceAndOrderlyStop) {
     ASSERT_EQ(put.Status, 200) << put.Body;
     const std::string key = put.Body["key"];
     EXPECT_EQ(Get(c, "/api/v1/profiles").Body["profiles"][0]["name"], "Магазин");
+    // The register changed since: an apply that wrote nothing would leave it so.
+    TSimState changed = rig.Sims[0]->State();
+    const TSimRegister stored = changed.Register;
+    changed.Register.Options[0] ^= 1;
+    changed.Register.Departments.back().Name = "Изменён";
+    changed.Register.Footer[1].Text = "Другая строка";
+    rig.Sims[0]->SetState(changed);
     EXPECT_EQ(Send(c, "POST", R + "/profiles/apply", R"({"name": "Магазин"})").Body["confirmed"], true);
+    EXPECT_EQ(rig.Register().Options, stored.Options);
+    EXPECT_EQ(rig.Register().Departments.back().Name, stored.Departments.back().Name);
+    EXPECT_EQ(rig.Register().Footer[1].Text, "Ждём вас снова");
     EXPECT_EQ(Answer(c.Delete(("/api/v1/profiles/" + key).c_str())).Status, 200);
     EXPECT_EQ(Answer(c.Delete(("/api/v1/profiles/" + key).c_str())).Status, 404);
 
@@ -376,17 +385,25 @@ TEST(ServeTest, JobsShowProgressResultsAndStop) {
 TEST(ServeTest, TwoPortsAtOnceEveryRequestAnswered) {
     TServeRig rig({7, 8});
     ASSERT_TRUE(rig.Http);
-    std::atomic<int> ok{0}, full{0}, other{0};
+    // Two registers told apart by their serial numbers: each answer must come from its port's.
+    TSimState second = rig.Sims[1]->State();
+    second.Identity.SerialNumber = "000000888888";
+    rig.Sims[1]->SetState(second);
+    const std::string serial[2] = {rig.Sims[0]->State().Identity.SerialNumber, "000000888888"};
+    ASSERT_NE(serial[0], serial[1]);
+    std::atomic<int> ok{0}, full{0}, other{0}, wrong{0};
     std::vector<std::thread> clients;
     for (int i = 0; i < 40; ++i)
         clients.emplace_back([&, i] {
-            const TAnswer a = Get(*rig.Client(), std::string("/api/v1/registers/COM") + (i % 2 ? "7" : "8") + "/info");
+            const TAnswer a = Get(*rig.Client(), std::string("/api/v1/registers/COM") + (i % 2 ? "8" : "7") + "/info");
             (a.Status == 200 ? ok : a.Status == 503 ? full : other)++;
+            if (a.Status == 200 && a.Body["serialNumber"] != serial[i % 2]) wrong++;
         });
     for (auto& t : clients) t.join();
     EXPECT_EQ(other, 0);
     EXPECT_EQ(ok + full, 40);
     EXPECT_GT(ok, 0);
+    EXPECT_EQ(wrong, 0) << "an answer came from the other port's register";
 }
 
 // What a hostile program on the same machine tried, each with the bound the

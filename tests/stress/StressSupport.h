@@ -5,6 +5,7 @@
 // permissions do not stop writes; the folder's permissions otherwise). The
 // operation runs in the child; what it reported comes back through a pipe.
 #pragma once
+#include "ChildProcess.h"
 #include "app/Dialog.h"
 #include "app/U_filedirwork.h"
 #include "app/Utilscolor.h"
@@ -121,6 +122,12 @@ inline TChildRun RunChild(const std::function<std::string()>& setUp, const std::
     }
     std::fflush(nullptr);
     const pid_t pid = fork();
+    if (pid < 0) {
+        close(p[0]);
+        close(p[1]);
+        run.Lines.push_back("fork failed");  // not finished: the test fails
+        return run;
+    }
     if (pid == 0) {
         close(p[0]);
         const std::string refused = setUp();
@@ -142,7 +149,7 @@ inline TChildRun RunChild(const std::function<std::string()>& setUp, const std::
     for (ssize_t n; (n = read(p[0], buf, sizeof buf)) > 0;) all.append(buf, static_cast<std::size_t>(n));
     close(p[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    WaitChild(pid, &status);
     std::size_t start = 0;
     while (start < all.size()) {
         const std::size_t end = all.find('\n', start);

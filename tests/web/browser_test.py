@@ -208,6 +208,10 @@ def main():
         find("[data-tab='tsGoods']").click()
         find("#bLoadTOBAP").click()
         wait_for("the goods table", lambda: len(driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")) == 20)
+        # Every row as shown, before any edit: compared with the register's records at the end.
+        goods_shown = [{c: tr.find_element(By.CSS_SELECTOR, "input." + c).get_attribute("value")
+                        for c in ("CODE", "NAME", "PRICE")}
+                       for tr in driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")]
         # One row edited and written as "Записать текущий" does.
         row = driver.find_elements(By.CSS_SELECTOR, "#gridGoods tr")[0]
         code = row.find_element(By.CSS_SELECTOR, "input.CODE").get_attribute("value")
@@ -232,6 +236,7 @@ def main():
         find("[data-tab='tsMagazine']").click()
         find("#bLoadMagazineFromKKM").click()
         wait_for("the journal text", lambda: find("#mMagazine").text.strip() and find("#bMagazineToFile").is_enabled())
+        journal_shown = find("#mMagazine").text
         if os.environ.get("VORNIK_SCREENSHOT"):
             find("[data-tab='tsSettings']").click()
             driver.save_screenshot(os.environ["VORNIK_SCREENSHOT"])
@@ -241,14 +246,29 @@ def main():
         sim.send_signal(signal.SIGTERM)
         for child in children:
             child.wait(timeout=WAIT)
-        department = json.load(open(state, encoding="utf-8"))["departments"][1]
+        held = json.load(open(state, encoding="utf-8"))
+        department = held["departments"][1]
         if department.get("name") != "Молочные продукты":
             fail("the register holds %s after the template" % department)
-        goods = [g for g in json.load(open(state, encoding="utf-8"))["goodsTable"]["items"]
-                 if str(g["code"]) == code]
+        goods = [g for g in held["goodsTable"]["items"] if str(g["code"]) == code]
         if not goods or goods[0]["name"] != "Кефир 1%" or goods[0]["priceKopecks"] != 350:
             fail("the register holds goods %s after the row's write" % goods)
-        print("web page: token, template saved and applied, departments read and written, a goods row edited and written, journal read")
+        # Each other row showed its record's code, name and price.
+        items = {str(g["code"]): g for g in held["goodsTable"]["items"]}
+        for cells in goods_shown:
+            if cells["CODE"] == code:
+                continue
+            g = items.get(cells["CODE"])
+            if not g or cells["NAME"].strip() != g["name"].strip() or \
+                    round(float(cells["PRICE"].replace(",", ".")) * 100) != g["priceKopecks"]:
+                fail("the goods row %s is not the register's record %s" % (cells, g))
+        # The receipts shown are the register's closed receipts, by number (BCD, low byte first).
+        receipts = [int("".join(r.split()[5:1:-1])) for r in held["journal"] if r.startswith("CA")]
+        numbers = [int(n) for n in re.findall(r"ЧЕК:\s*(\d+)", journal_shown)]
+        if not receipts or numbers != receipts:
+            fail("the journal shows receipts %s, the register holds %s" % (numbers, receipts))
+        print("web page: token, template saved and applied, departments read and written, "
+              "goods rows shown as held, a goods row edited and written, journal read as held")
         return 0
     finally:
         if driver:
