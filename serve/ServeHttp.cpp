@@ -2,6 +2,7 @@
 
 #include "app/ConfigFile.h"
 #include "app/Dialog.h"
+#include "app/Platform.h"
 #include "app/U_filedirwork.h"
 #include "link/Comport.h"
 #include "serve/ServeApi.h"
@@ -9,10 +10,6 @@
 
 #include <httplib.h>
 
-#include <csignal>
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -120,13 +117,9 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     else if (DirExists("/tmp")) config.ScratchDir = "/tmp";
     config.PortDevice = [](int n) { return PortDevicePath(n); };
 
-    // SIGINT and SIGTERM are taken by one thread that stops the server; every
-    // other thread (made after this) leaves them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Stop requests (SIGINT, SIGTERM; Ctrl+C or a closed console on Windows)
+    // are taken by one thread that stops the server.
+    SysCatchStopRequests();
 
     TServeApi api(config);
     httplib::Server server;
@@ -158,18 +151,17 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     out.flush();
     Mess("Старт: HTTP service on " + where, false, false, true);
 
-    std::atomic<int> stopSignal{0};
+    std::atomic<bool> stopRequested{false};
     std::thread stopper([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        stopSignal = signal;
+        SysWaitForStop();
+        stopRequested = true;
         api.BeginStop();
         server.stop();
     });
     server.listen_after_bind();
-    // Ended by a signal, or by a failure of the server: then the stopper is
-    // woken with a signal of our own.
-    if (stopSignal == 0) kill(getpid(), SIGTERM);
+    // Ended by a stop request, or by a failure of the server: then the
+    // stopper is woken from here.
+    if (!stopRequested) SysRequestStop();
     stopper.join();
     api.Stop();
     Mess("Стоп", false, false, true);
