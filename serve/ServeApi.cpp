@@ -6,12 +6,12 @@
 #include "cli/CliText.h"
 #include "goods/GoodsExchange.h"
 #include "kkm/KKMCommands.h"
+#include "link/ComportSystem.h"
 #include "serve/ServeBodies.h"
 #include "serve/ServeStatic.h"
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <future>
@@ -83,10 +83,7 @@ TServeResponse WorkResponse(int status, const json& doc, const std::string& erro
 
 TServeApi::TServeApi(TServeConfig config) : config_(std::move(config)) {
     if (!config_.DeviceExists)
-        config_.DeviceExists = [](const std::string& device) {
-            struct stat st {};
-            return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-        };
+        config_.DeviceExists = [](const std::string& device) { return ComDeviceExists(device); };
 }
 
 TServeApi::~TServeApi() { Stop(); }
