@@ -79,6 +79,13 @@ bool SysRandomBytes(void* data, std::size_t size, std::string& error);
 // Text of the system's last error (errno here, GetLastError there).
 std::string SysLastErrorText();
 
+// The program's arguments after its name, as UTF-8 (Windows hands main()
+// them in the ANSI code page, which loses Cyrillic on other systems' locales).
+std::vector<std::string> SysArguments(int argc, char** argv);
+// Console text in UTF-8 both ways (a Windows console takes its OEM code page
+// otherwise); nothing to do here.
+void SysUtf8Console();
+
 // Stop requests from outside (Ctrl+C, a termination request of the system,
 // the console being closed). SysCatchStopRequests before any other thread
 // starts; SysWaitForStop then blocks until such a request comes (true) or

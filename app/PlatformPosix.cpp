@@ -242,6 +242,10 @@ bool SysRandomBytes(void* data, std::size_t size, std::string& error) {
 
 std::string SysLastErrorText() { return std::strerror(errno); }
 
+std::vector<std::string> SysArguments(int argc, char** argv) { return {argv + (argc > 0 ? 1 : 0), argv + argc}; }
+
+void SysUtf8Console() {}
+
 // SIGINT and SIGTERM blocked in every thread (the mask is inherited), so that
 // the one waiting thread takes them with sigwait.
 void SysCatchStopRequests() {

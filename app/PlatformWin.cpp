@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -270,6 +271,21 @@ bool SysRandomBytes(void* data, std::size_t size, std::string& error) {
 }
 
 std::string SysLastErrorText() { return WinErrorText(GetLastError()); }
+
+std::vector<std::string> SysArguments(int, char**) {
+    std::vector<std::string> args;
+    int n = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (!wide) return args;
+    for (int i = 1; i < n; ++i) args.push_back(WideToUtf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void SysUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
+    SetConsoleCP(CP_UTF8);
+}
 
 void SysCatchStopRequests() {
     if (!g_stopEvent) g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
