@@ -2,7 +2,8 @@
 ; OUTFILE): the program folder into Program Files, the Start-menu entry and an
 ; uninstaller. The user's state (store bd\, settings, token, log) lives in
 ; %LOCALAPPDATA%\Vornik, made by the Start-menu entry, and stays on uninstall.
-Unicode true
+; 64-bit like the program it installs (and Wine without its 32-bit part runs it).
+Target amd64-unicode
 !include x64.nsh
 
 Name "Конфигуратор Ворник ${VERSION}"
