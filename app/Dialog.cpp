@@ -1,5 +1,6 @@
 #include "app/Dialog.h"
 
+#include "app/Platform.h"
 #include "app/TextCodec.h"
 #include "app/U_filedirwork.h"
 
@@ -22,16 +23,12 @@ std::mutex g_logMutex;
 std::recursive_mutex g_consoleMutex;
 
 std::string ExeLogName(const std::string& dir) {
-    std::string exe = ProgramPath();
-    auto slash = exe.rfind('/');
-    std::string base = slash == std::string::npos ? exe : exe.substr(slash + 1);
+    std::string base = PathName(ProgramPath());
     auto dot = base.rfind('.');
     if (dot != std::string::npos && dot > 0) base = base.substr(0, dot);
     if (base.empty()) base = "vornik-config";
     return JoinPath(dir, base + ".log");
 }
-
-std::FILE* OpenLog(const std::string& path) { return std::fopen(path.c_str(), "ab"); }
 
 }  // namespace
 
@@ -60,8 +57,7 @@ void SetLogFileName(const std::string& path) {
 
 std::string FormatStamp(const char* mask, std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = SysLocalTime(t);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
     std::string out;
     const std::string m = mask;
@@ -99,25 +95,20 @@ void DelEnters(std::string& text) {
 
 void WritelnLog(const std::string& text) {
     std::lock_guard<std::mutex> lock(g_logMutex);
-    std::FILE* f = nullptr;
-    if (g_logName.empty()) {
-        // Beside the executable when that folder is writable, else in the
-        // working directory; a log location must never make messages fail.
-        g_logName = ExeLogName(ProgramDir());
-        f = OpenLog(g_logName);
-        if (!f) {
-            g_logName = ExeLogName(CurrentDir());
-            f = OpenLog(g_logName);
-        }
-    } else {
-        f = OpenLog(g_logName);
-    }
-    if (!f) return;
     const std::string line =
         FormatStamp(isDEBUG ? DateMaskaForLogDEBUG : DateMaskaForLog, std::chrono::system_clock::now()) + text;
     const std::string bytes = Utf8ToCp1251(line) + "\r\n";
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    if (!g_logName.empty()) {
+        AppendFileBytes(g_logName, bytes);
+        return;
+    }
+    // Beside the executable when that folder is writable, else in the
+    // working directory; a log location must never make messages fail.
+    g_logName = ExeLogName(ProgramDir());
+    if (!AppendFileBytes(g_logName, bytes)) {
+        g_logName = ExeLogName(CurrentDir());
+        AppendFileBytes(g_logName, bytes);
+    }
 }
 
 void WritelnConsole(std::string text, TColor color) {

@@ -1,50 +1,29 @@
 #include "app/U_filedirwork.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "app/Platform.h"
 
 #include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace {
 std::string g_dataDir;
 }
 
-bool ForceDir(const std::string& path) {
-    if (DirExists(path)) return true;
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
+bool ForceDir(const std::string& path) { return SysMakeDir(path); }
 
-std::string ProgramPath() {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    return std::string(buf, static_cast<std::size_t>(n));
-}
+std::string ProgramPath() { return SysProgramPath(); }
 
 std::string ProgramDir() {
     const std::string p = ProgramPath();
-    const auto slash = p.rfind('/');
-    return slash == std::string::npos ? CurrentDir() : p.substr(0, slash);
+    return p.empty() ? CurrentDir() : PathFolder(p);
 }
 
-std::string CurrentDir() {
-    char buf[PATH_MAX];
-    if (!::getcwd(buf, sizeof buf)) return ".";
-    return buf;
-}
+std::string CurrentDir() { return SysCurrentDir(); }
 
 std::string DataDir() {
     if (!g_dataDir.empty()) return g_dataDir;
     const std::string beside = ProgramDir();
     if (DirExists(JoinPath(beside, "ECR_CFG")) || DirExists(JoinPath(beside, "lang"))) return beside;
-    const std::string shared = beside + "/../share/vornik-config";
+    const std::string shared = JoinPath(JoinPath(JoinPath(beside, ".."), "share"), "vornik-config");
     if (DirExists(shared)) return shared;
     return beside;
 }
@@ -53,14 +32,31 @@ void SetDataDir(const std::string& dir) { g_dataDir = dir; }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
-    if (dir.back() == '/') return dir + name;
-    return dir + "/" + name;
+    if (IsPathSeparator(dir.back())) return dir + name;
+    return dir + kPathSeparators[0] + name;
+}
+
+std::string PathFolder(const std::string& path) {
+    std::size_t i = path.size();
+    while (i > 0 && !IsPathSeparator(path[i - 1])) --i;
+    if (i == 0) return {};
+    return i == 1 ? path.substr(0, 1) : path.substr(0, i - 1);
+}
+
+std::string PathName(const std::string& path) {
+    std::size_t i = path.size();
+    while (i > 0 && !IsPathSeparator(path[i - 1])) --i;
+    return path.substr(i);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    if (!path.empty() && IsPathSeparator(path[0])) return true;
+    return IsPathSeparator('\\') && path.size() > 1 && path[1] == ':';
 }
 
 std::string JoinPathAnyCase(const std::string& dir, const std::string& name) {
     const std::string exact = JoinPath(dir, name);
-    struct stat st {};
-    if (::stat(exact.c_str(), &st) == 0) return exact;
+    if (SysPathKind(exact) != TPathKind::None) return exact;
     const auto same = [&name](const std::string& n) {
         if (n.size() != name.size()) return false;
         for (std::size_t i = 0; i < n.size(); ++i) {
@@ -70,78 +66,58 @@ std::string JoinPathAnyCase(const std::string& dir, const std::string& name) {
         return true;
     };
     std::string found;
-    if (DIR* d = ::opendir(dir.empty() ? "." : dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
-            if (same(n) && (found.empty() || n < found)) found = n;
-        }
-        ::closedir(d);
-    }
+    for (const std::string& n : SysListDir(dir))
+        if (same(n) && (found.empty() || n < found)) found = n;
     return found.empty() ? exact : JoinPath(dir, found);
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool FileExists(const std::string& path) { return SysPathKind(path) == TPathKind::File; }
 
-bool DirExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool DirExists(const std::string& path) { return SysPathKind(path) == TPathKind::Dir; }
 
 std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix) {
     std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return names;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
+    for (const std::string& n : SysListDir(dir))
         if (n.size() > suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0 &&
             FileExists(JoinPath(dir, n)))
             names.push_back(n);
-    }
-    ::closedir(d);
     return names;
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error) {
+    TSysFile file;
     const std::string tmp = path + ".tmp";
-    const auto fail = [&](int err) {
-        if (error) *error = std::strerror(err);
-        ::unlink(tmp.c_str());
+    const auto fail = [&](const TFileStatus& status) {
+        if (error) *error = status.Text;
+        file.Close();
+        SysRemoveFile(tmp);
         return false;
     };
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (error) *error = std::strerror(errno);
+    if (!file.Open(tmp, TSysFile::TMode::CreateEmpty)) {
+        if (error) *error = file.Status().Text;
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return fail(err);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 && errno != EINVAL) {
-        const int err = errno;
-        ::close(fd);
-        return fail(err);
-    }
-    if (::close(fd) != 0) return fail(errno);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) return fail(errno);
+    if (!file.WriteAt(0, bytes.data(), bytes.size()) || !file.Sync() || !file.Close()) return fail(file.Status());
+    TFileStatus status;
+    if (!SysReplaceFile(tmp, path, status)) return fail(status);
     return true;
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    bytes = ss.str();
-    return !in.bad();
+    TSysFile file;
+    if (!file.Open(path, TSysFile::TMode::Read)) return false;
+    std::string data;
+    char buf[64 * 1024];
+    for (std::size_t got = 0;;) {
+        if (!file.Read(buf, sizeof buf, got)) return false;
+        if (got == 0) break;
+        data.append(buf, got);
+    }
+    bytes = std::move(data);
+    return true;
+}
+
+bool AppendFileBytes(const std::string& path, const std::string& bytes) {
+    TSysFile file;
+    return file.Open(path, TSysFile::TMode::Append) && file.Write(bytes.data(), bytes.size()) && file.Close();
 }

@@ -20,8 +20,14 @@ std::string CurrentDir();
 std::string DataDir();
 void SetDataDir(const std::string& dir);
 
-// dir + "/" + name.
+// dir + the system's separator + name (none added after a separator).
 std::string JoinPath(const std::string& dir, const std::string& name);
+// Folder and name of a path, split at its last separator ("/" here, "\" or
+// "/" on Windows); the folder is empty when there is no separator.
+std::string PathFolder(const std::string& path);
+std::string PathName(const std::string& path);
+// Starts at a root: "/" here; "\", "/" or a drive letter and colon on Windows.
+bool IsAbsolutePath(const std::string& path);
 // dir + "/" + name, or the entry of dir whose name differs from it only in
 // the case of Latin letters (files copied from Windows keep theirs); the
 // exact name wins, then the first such entry in byte order.
@@ -37,3 +43,5 @@ std::vector<std::string> ListFiles(const std::string& dir, const std::string& su
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 // Whole file as bytes; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
+// Adds bytes at the end of path, creating it; false when it cannot.
+bool AppendFileBytes(const std::string& path, const std::string& bytes);

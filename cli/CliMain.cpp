@@ -1,9 +1,11 @@
 // vornik-cli: the register's settings from a shell.
+#include "app/Platform.h"
 #include "cli/CliCommand.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    SysUtf8Console();
+    const std::vector<std::string> args = SysArguments(argc, argv);
     return RunCli(args, std::cout, std::cerr);
 }

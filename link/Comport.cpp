@@ -6,7 +6,6 @@
 #include "link/ComportSystem.h"
 #include "link/LinkFrames.h"
 
-#include <cerrno>
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string ConfigureErrorText(int result) {
 
 // A relative name is taken from the working directory.
 std::string FullIniName(const std::string& fileName) {
-    if (!fileName.empty() && fileName[0] == '/') return fileName;
+    if (IsAbsolutePath(fileName)) return fileName;
     return JoinPath(CurrentDir(), fileName);
 }
 
@@ -42,14 +41,7 @@ bool IsValidSpeed(int speed) {
 
 std::string SysErrorText() { return ComErrorText(ComLastError()).substr(0, 1000); }
 
-std::string PortDevicePath(int n) {
-    std::string target;
-    if (ComReadLink(JoinPath(JoinPath(CurrentDir(), "ports"), "COM" + std::to_string(n)), target)) return target;
-    if (n >= 1 && n <= 32) return "/dev/ttyS" + std::to_string(n - 1);
-    if (n >= 33 && n <= 64) return "/dev/ttyUSB" + std::to_string(n - 33);
-    if (n >= 65 && n <= 96) return "/dev/ttyACM" + std::to_string(n - 65);
-    return "";
-}
+std::string PortDevicePath(int n) { return n >= 1 && n <= kMaxPort ? ComDevicePath(n) : std::string(); }
 
 TComPort::TComPort() = default;
 TComPort::~TComPort() = default;
@@ -69,7 +61,7 @@ bool TComPort::Open() {
         // The system's own reason says what the two texts cannot, for
         // example a user lacking permission on the device.
         const std::string reason = (name.empty() ? std::string("COM") + std::to_string(portNumber_) : name) + ": " +
-                                   (name.empty() ? ComErrorText(ENOENT) : SysErrorText());
+                                   (name.empty() ? ComErrorText(ComNoDeviceError()) : SysErrorText());
         Error(failure == TComOpenFailure::NotFound ? kInaccessible : kBusy, false, true, true);
         Error(reason, false, true, true);
         return false;
@@ -118,7 +110,7 @@ bool TComPort::Write(const std::uint8_t* buf, int& count) {
     if (device_) {
         ok = device_->Write(buf, want, count);
     } else {
-        SetComLastError(EBADF);
+        SetComLastError(ComNotOpenError());
         count = 0;
     }
     if (ok && count == want) return true;
@@ -136,7 +128,7 @@ bool TComPort::Read(std::uint8_t* buf, int& count) {
     if (device_) {
         ok = device_->Read(buf, want, count);
     } else {
-        SetComLastError(EBADF);
+        SetComLastError(ComNotOpenError());
         count = 0;
     }
     if (MessDepth == mdHardWare) {
@@ -187,7 +179,7 @@ bool TComPort::SaveToIni(const std::string& fileName, const std::string& section
 
 std::string EnumComPorts() {
     std::string out;
-    for (int n = 1; n <= kMaxPort; ++n) {
+    for (int n : ComListedPorts()) {
         const std::string path = PortDevicePath(n);
         if (path.empty()) continue;
         TComOpenFailure failure = TComOpenFailure::None;

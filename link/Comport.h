@@ -82,7 +82,8 @@ bool IsValidSpeed(int speed);
 // The system's text for the last error of the serial port functions.
 std::string SysErrorText();
 
-// Device of port n: the target of the link ports/COM<n> in the working
-// directory when there is one; else COM1-32 = /dev/ttyS0-31, COM33-64 =
+// Device of port n 1..256 (ComDevicePath of ComportSystem.h): "\\.\COM<n>" on
+// Windows; here the target of the link ports/COM<n> in the working directory
+// when there is one, else COM1-32 = /dev/ttyS0-31, COM33-64 =
 // /dev/ttyUSB0-31, COM65-96 = /dev/ttyACM0-31; empty for other numbers.
 std::string PortDevicePath(int n);

@@ -2,6 +2,8 @@
 // plus TIOCEXCL for exclusive use.
 #include "link/ComportSystem.h"
 
+#include "app/U_filedirwork.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -82,6 +84,29 @@ std::string ComErrorText(int code) {
     char buf[256];
     const char* text = strerror_r(code, buf, sizeof buf);  // GNU: may return a static text
     return text ? text : "";
+}
+
+int ComNotOpenError() { return EBADF; }
+int ComNoDeviceError() { return ENOENT; }
+
+std::string ComDevicePath(int n) {
+    std::string target;
+    if (ComReadLink(JoinPath(JoinPath(CurrentDir(), "ports"), "COM" + std::to_string(n)), target)) return target;
+    if (n >= 1 && n <= 32) return "/dev/ttyS" + std::to_string(n - 1);
+    if (n >= 33 && n <= 64) return "/dev/ttyUSB" + std::to_string(n - 33);
+    if (n >= 65 && n <= 96) return "/dev/ttyACM" + std::to_string(n - 65);
+    return "";
+}
+
+bool ComDeviceExists(const std::string& device) {
+    struct stat st {};
+    return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::vector<int> ComListedPorts() {
+    std::vector<int> numbers;
+    for (int n = 1; n <= 256; ++n) numbers.push_back(n);
+    return numbers;
 }
 
 bool ComReadLink(const std::string& path, std::string& target) {

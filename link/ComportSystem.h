@@ -1,7 +1,7 @@
 // What TComPort needs from the operating system: open a serial device
 // exclusively, set its line, read and write with the port's time-outs. All
 // system calls of the serial port live behind this interface (ComportPosix.cpp
-// on POSIX systems; a Windows implementation goes beside it).
+// on POSIX systems, ComportWin.cpp on Windows).
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -71,6 +71,20 @@ private:
 int ComLastError();
 void SetComLastError(int code);
 std::string ComErrorText(int code);
+// The system's codes for "the port is not open" and "no such device".
+int ComNotOpenError();
+int ComNoDeviceError();
+
+// The device of port n: "\\.\COM<n>" on Windows; here the target of the link
+// ports/COM<n> in the working directory when there is one, else COM1-32 =
+// /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31, COM65-96 = /dev/ttyACM0-31.
+// Empty for a number that names no device.
+std::string ComDevicePath(int n);
+// A serial device of that name is present (it may be busy).
+bool ComDeviceExists(const std::string& device);
+// The port numbers a listing tries, in order: the system's own list of
+// serial ports where it keeps one (Windows), else 1..256.
+std::vector<int> ComListedPorts();
 
 // Target of a symbolic link (relative targets resolved against the link's
 // folder); false when the path is no link.

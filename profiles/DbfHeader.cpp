@@ -1,5 +1,7 @@
 #include "profiles/DbfHeader.h"
 
+#include "app/Platform.h"
+
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -66,8 +68,7 @@ void DbfPutU32(char* p, std::uint32_t v) {
 
 void DbfPutToday(char* date3) {
     const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = SysLocalTime(now);
     date3[0] = static_cast<char>(t.tm_year > 255 ? 255 : t.tm_year);
     date3[1] = static_cast<char>(t.tm_mon + 1);
     date3[2] = static_cast<char>(t.tm_mday);

@@ -3,14 +3,8 @@
 #include "app/Dialog.h"
 #include "profiles/DbfHeader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -26,36 +20,6 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-bool ReadAt(int fd, std::uint64_t offset, char* data, std::size_t size, int& err) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : 0;  // 0: the file ended early
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool WriteRaw(int fd, std::uint64_t offset, const char* data, std::size_t size, int& err) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool NotWritable(int err) { return err == EACCES || err == EROFS || err == EPERM; }
-
 }  // namespace
 
 TDbfTable::~TDbfTable() {
@@ -70,8 +34,10 @@ bool TDbfTable::Fail(std::string text) const {
     return false;
 }
 
-bool TDbfTable::FailSystem(const std::string& what, int err) const {
-    return Fail(what + " " + path_ + ": " + (err ? std::strerror(err) : "the file ended unexpectedly"));
+bool TDbfTable::FailSystem(const std::string& what) const { return FailSystem(what, file_.Status()); }
+
+bool TDbfTable::FailSystem(const std::string& what, const TFileStatus& status) const {
+    return Fail(what + " " + path_ + ": " + status.Text);
 }
 
 // Nothing thrown below (out of memory, in practice) leaves the layer.
@@ -96,7 +62,7 @@ void TDbfTable::NoteException(const char* what) const noexcept {
 }
 
 void TDbfTable::Reset() {
-    fd_ = -1;
+    file_.Close();
     newPath_.clear();
     readOnly_ = replacing_ = dirtyTail_ = false;
     writeError_.clear();
@@ -126,33 +92,33 @@ bool TDbfTable::Open(const std::string& path, const std::vector<TDbfFieldDef>& f
         path_ = path;
         std::string empty, why;
         if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
+        using TMode = TSysFile::TMode;
         bool created = false;
         for (;;) {
-            fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            if (fd_ < 0 && NotWritable(errno)) {
-                fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-                readOnly_ = fd_ >= 0;
+            if (file_.Open(path, TMode::ReadWrite)) break;
+            if (file_.Status().Fault == TFileFault::Denied) {
+                readOnly_ = file_.Open(path, TMode::Read);
+                break;
             }
-            if (fd_ >= 0 || errno != ENOENT) break;
+            if (file_.Status().Fault != TFileFault::NotFound) break;
             // Missing: create it; another creator in between means open theirs.
-            fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            created = fd_ >= 0;
-            if (fd_ >= 0 || errno != EEXIST) break;
+            created = file_.Open(path, TMode::CreateNew);
+            if (created || file_.Status().Fault != TFileFault::Exists) break;
         }
-        if (fd_ < 0) return FailSystem("Cannot open table", errno);
+        if (!IsOpen()) return FailSystem("Cannot open table");
         // A new file, or an empty one left by a creation cut short (nothing to
         // lose), becomes the empty table.
-        struct stat st {};
-        if (!readOnly_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) {
-            int err = 0;
-            if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
-                if (created)
-                    ::unlink(path.c_str());
-                else if (::ftruncate(fd_, 0) != 0)
-                    err = errno;
-                Discard();
-                return FailSystem("Cannot create table", err);
+        std::uint64_t size = 1;
+        if (!readOnly_ && file_.Size(size) && size == 0 && !file_.WriteAt(0, empty.data(), empty.size())) {
+            const TFileStatus failed = file_.Status();
+            if (created) {
+                file_.Close();
+                SysRemoveFile(path);
+            } else {
+                file_.Truncate(0);
             }
+            Discard();
+            return FailSystem("Cannot create table", failed);
         }
         if (!LoadStructure() || !HasFields(fields)) {
             const std::string why2 = error_;
@@ -168,12 +134,12 @@ bool TDbfTable::OpenExisting(const std::string& path, bool readOnly) {
         Close();
         Reset();
         path_ = path;
-        fd_ = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd_ < 0 && (readOnly || NotWritable(errno))) {
-            fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        using TMode = TSysFile::TMode;
+        if (readOnly || (!file_.Open(path, TMode::ReadWrite) && file_.Status().Fault == TFileFault::Denied)) {
+            file_.Open(path, TMode::Read);
             readOnly_ = true;
         }
-        if (fd_ < 0) return FailSystem("Cannot open table", errno);
+        if (!IsOpen()) return FailSystem("Cannot open table");
         if (!LoadStructure()) {
             const std::string why = error_;
             Discard();
@@ -183,21 +149,6 @@ bool TDbfTable::OpenExisting(const std::string& path, bool readOnly) {
     });
 }
 
-namespace {
-
-// A new file beside path, made exclusively with mode 0666 (less the mask).
-int CreateBeside(const std::string& path, std::string& made) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        made = path + "." + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-        const int fd = ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-}  // namespace
-
 bool TDbfTable::CreateReplacing(const std::string& path, const std::vector<TDbfFieldDef>& fields) {
     return Guard(false, [&]() -> bool {
         Close();
@@ -205,22 +156,14 @@ bool TDbfTable::CreateReplacing(const std::string& path, const std::vector<TDbfF
         path_ = path;
         std::string empty, why;
         if (!DbfBuildEmptyTable(fields, empty, why)) return Fail("Cannot create table " + path + ": " + why);
-        struct stat st {};
-        const bool exists = ::stat(path.c_str(), &st) == 0;
-        if (exists && S_ISDIR(st.st_mode)) return Fail("Cannot create table " + path + ": it is a folder");
-        if (exists && ::access(path.c_str(), W_OK) != 0) return FailSystem("Cannot replace table", errno);
-        std::string tmp = path + ".XXXXXX";
-        // A replaced table keeps its mode; a new one gets 0666 less the
-        // process's mask, applied by the system as the file is made (reading
-        // the mask would change it for every thread for a moment).
-        fd_ = exists ? ::mkstemp(tmp.data()) : CreateBeside(path, tmp);
-        if (fd_ < 0) return FailSystem("Cannot create table", errno);
-        newPath_ = tmp;
+        const TPathKind kind = SysPathKind(path);
+        if (kind == TPathKind::Dir) return Fail("Cannot create table " + path + ": it is a folder");
+        if (kind != TPathKind::None && !SysCanWrite(path))
+            return FailSystem("Cannot replace table", {TFileFault::Denied, SysLastErrorText()});
+        if (!file_.CreateBeside(path, newPath_)) return FailSystem("Cannot create table");
         replacing_ = true;
-        if (exists) ::fchmod(fd_, st.st_mode & 07777);
-        int err = 0;
-        if (!WriteRaw(fd_, 0, empty.data(), empty.size(), err)) {
-            FailSystem("Cannot create table", err);
+        if (!file_.WriteAt(0, empty.data(), empty.size())) {
+            FailSystem("Cannot create table");
             const std::string why2 = error_;
             Discard();
             return Fail(why2);
@@ -241,12 +184,13 @@ bool TDbfTable::Close() {
         ok = FlushAppends() && ok;
         if (replacing_) {
             if (ok && !writeError_.empty()) ok = Fail(writeError_);
-            if (ok && ::fsync(fd_) != 0 && errno != EINVAL) ok = FailSystem("Cannot write to", errno);
-            if (::close(fd_) != 0 && ok) ok = FailSystem("Cannot write to", errno);
-            if (ok && ::rename(newPath_.c_str(), path_.c_str()) != 0) ok = FailSystem("Cannot replace table", errno);
-            if (!ok) ::unlink(newPath_.c_str());
-        } else if (::close(fd_) != 0 && ok) {
-            ok = FailSystem("Cannot write to", errno);
+            if (ok && !file_.Sync()) ok = FailSystem("Cannot write to");
+            if (!file_.Close() && ok) ok = FailSystem("Cannot write to");
+            TFileStatus replaced;
+            if (ok && !SysReplaceFile(newPath_, path_, replaced)) ok = FailSystem("Cannot replace table", replaced);
+            if (!ok) SysRemoveFile(newPath_);
+        } else if (!file_.Close() && ok) {
+            ok = FailSystem("Cannot write to");
         }
         Reset();
         return ok;
@@ -255,24 +199,22 @@ bool TDbfTable::Close() {
 
 void TDbfTable::Discard() {
     if (!IsOpen()) return;
-    ::close(fd_);
-    if (replacing_) ::unlink(newPath_.c_str());
+    file_.Close();
+    if (replacing_) SysRemoveFile(newPath_);
     Reset();
 }
 
 bool TDbfTable::LoadStructure() {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return FailSystem("Cannot read table", errno);
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t size = 0;
+    if (!file_.Size(size)) return FailSystem("Cannot read table");
     const std::string bad = "Cannot open table " + path_ + ": ";
     std::string header(static_cast<std::size_t>(std::min<std::uint64_t>(size, 32)), '\0');
-    int err = 0;
-    if (!ReadAt(fd_, 0, header.data(), header.size(), err)) return FailSystem("Cannot read table", err);
+    if (!file_.ReadAt(0, header.data(), header.size())) return FailSystem("Cannot read table");
     if (header.size() == 32) {
         // The whole header, as far as the file holds it.
         const auto declared = static_cast<std::uint64_t>(static_cast<unsigned char>(header[8]) | static_cast<unsigned char>(header[9]) << 8);
         header.resize(static_cast<std::size_t>(std::min(size, std::max<std::uint64_t>(declared, 32))));
-        if (!ReadAt(fd_, 0, header.data(), header.size(), err)) return FailSystem("Cannot read table", err);
+        if (!file_.ReadAt(0, header.data(), header.size())) return FailSystem("Cannot read table");
     }
     TDbfLayout layout;
     std::string why;
@@ -282,7 +224,7 @@ bool TDbfTable::LoadStructure() {
     const std::uint64_t records = data / static_cast<std::uint64_t>(layout.RecordSize);
     const std::uint64_t rest = data % static_cast<std::uint64_t>(layout.RecordSize);
     char last = kDbfEndOfFile;
-    if (rest == 1 && !ReadAt(fd_, size - 1, &last, 1, err)) return FailSystem("Cannot read table", err);
+    if (rest == 1 && !file_.ReadAt(size - 1, &last, 1)) return FailSystem("Cannot read table");
     if (records > 0xFFFFFFFFull) return Fail(bad + "the file holds too many records");
     // Whole records count; anything after them but the end mark (a record cut
     // short, a stray byte, 0x00 for 0x1A) is skipped, and the next write
@@ -362,9 +304,8 @@ const char* TDbfTable::RecordBytes(std::uint32_t index) {
                                                         diskCount_ - index);
         window_.resize(n * rs);
         windowCount_ = 0;
-        int err = 0;
-        if (!ReadAt(fd_, RecordOffset(index), window_.data(), window_.size(), err)) {
-            FailSystem("Cannot read table", err);
+        if (!file_.ReadAt(RecordOffset(index), window_.data(), window_.size())) {
+            FailSystem("Cannot read table");
             return nullptr;
         }
         windowFirst_ = index;
@@ -467,19 +408,18 @@ long long TDbfTable::Count() {
 // ---- writing records ----------------------------------------------------------
 
 bool TDbfTable::WriteAt(std::uint64_t offset, const char* data, std::size_t size) {
-    int err = 0;
     if (dirtyTail_) {
         // The bytes after the last whole record go before the first write.
         const std::uint64_t end = RecordOffset(diskCount_);
-        if (::ftruncate(fd_, static_cast<off_t>(end)) != 0 || !WriteRaw(fd_, end, &kDbfEndOfFile, 1, err)) {
-            FailSystem("Cannot write to", err ? err : errno);
+        if (!file_.Truncate(end) || !file_.WriteAt(end, &kDbfEndOfFile, 1)) {
+            FailSystem("Cannot write to");
             if (writeError_.empty()) writeError_ = error_;
             return false;
         }
         dirtyTail_ = false;
     }
-    if (WriteRaw(fd_, offset, data, size, err)) return true;
-    FailSystem("Cannot write to", err);
+    if (file_.WriteAt(offset, data, size)) return true;
+    FailSystem("Cannot write to");
     if (writeError_.empty()) writeError_ = error_;
     return false;
 }
@@ -502,11 +442,10 @@ bool TDbfTable::FlushAppends() {
         return true;
     }
     // Put the file back as it was: earlier records and their count stay.
-    int err = 0;
-    if (::ftruncate(fd_, static_cast<off_t>(end)) == 0) WriteRaw(fd_, end, &kDbfEndOfFile, 1, err);
+    if (file_.Truncate(end)) file_.WriteAt(end, &kDbfEndOfFile, 1);
     char count[4];
     DbfPutU32(count, diskCount_);
-    WriteRaw(fd_, 4, count, sizeof count, err);
+    file_.WriteAt(4, count, sizeof count);
     count_ = diskCount_;
     if (!eof_ && current_ >= count_) {
         eof_ = true;

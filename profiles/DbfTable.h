@@ -11,6 +11,7 @@
 // reason, naming the file, in LastError(). A write that fails leaves the file
 // as it was before that operation (earlier records stay).
 #pragma once
+#include "app/Platform.h"
 #include "app/TextCodec.h"
 #include "profiles/DbfField.h"
 
@@ -56,7 +57,7 @@ public:
     // Writes buffered appended records.
     bool Flush();
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
     bool IsReadOnly() const { return readOnly_; }
     const std::string& FileName() const { return path_; }
     // The reason of the last failure, naming the file.
@@ -137,7 +138,9 @@ private:
     };
 
     bool Fail(std::string text) const;
-    bool FailSystem(const std::string& what, int err) const;
+    // what, the file's name and the system's reason of the last file call.
+    bool FailSystem(const std::string& what) const;
+    bool FailSystem(const std::string& what, const TFileStatus& status) const;
     template <class T, class Op>
     T Guard(T onFailure, Op&& op) const noexcept;
     void NoteException(const char* what) const noexcept;
@@ -165,7 +168,7 @@ private:
     bool CanWrite(int field);
     void PutField(int field, const std::string& bytes);
 
-    int fd_ = -1;
+    TSysFile file_;
     std::string path_;     // the table's name
     std::string newPath_;  // CreateReplacing: the file being written
     bool readOnly_ = false;

@@ -1,5 +1,7 @@
 #include "profiles/ProfileTexts.h"
 
+#include "app/Platform.h"
+
 #include <charconv>
 #include <locale>
 
@@ -26,8 +28,7 @@ long long StoredKeyOf(const std::tm& local) {
 
 long long StoredKeyNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = SysLocalTime(now);
     return StoredKeyOf(local);
 }
 

@@ -14,7 +14,6 @@
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include "app/ConfigFile.h"
 #include "app/Dialog.h"
+#include "app/Platform.h"
 #include "app/U_filedirwork.h"
 #include "link/Comport.h"
 #include "serve/ServeApi.h"
@@ -13,10 +14,6 @@
 
 #include <httplib.h>
 
-#include <csignal>
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -167,13 +164,9 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     config.ScratchDir = scratch.Path();
     config.PortDevice = [](int n) { return PortDevicePath(n); };
 
-    // SIGINT and SIGTERM are taken by one thread that stops the server; every
-    // other thread (made after this) leaves them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Stop requests (SIGINT, SIGTERM; Ctrl+C or a closed console on Windows)
+    // are taken by one thread that stops the server.
+    SysCatchStopRequests();
 
     TServeApi api(config);
     TGateRules gate;
@@ -237,27 +230,25 @@ int RunServe(const TServeOptions& options, std::ostream& out, std::ostream& err)
     out.flush();
     Mess("Старт: HTTP service on " + where, false, false, true);
 
-    // The first signal stops the server and the reads; running writes go on
-    // to their end, so that no register is left half written. A second
-    // signal cuts them too.
-    std::atomic<int> stopSignal{0};
+    // The first stop request stops the server and the reads; running writes
+    // go on to their end, so that no register is left half written. A second
+    // request cuts them too.
+    std::atomic<bool> stopRequested{false};
     std::atomic<bool> over{false};
     std::thread stopper([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        stopSignal = signal;
+        SysWaitForStop();
+        stopRequested = true;
         api.BeginStop();
         server.stop();
         connections.CutWaiting();
         while (!over) {
-            timespec tick{0, 200 * 1000 * 1000};
-            if (sigtimedwait(&stopSignals, nullptr, &tick) > 0 && !over) api.CutWrites();
+            if (SysWaitForStopFor(200) && !over) api.CutWrites();
         }
     });
     server.listen_after_bind();
-    // Ended by a signal, or by a failure of the server: then the stopper is
-    // woken with a signal of our own.
-    if (stopSignal == 0) kill(getpid(), SIGTERM);
+    // Ended by a stop request, or by a failure of the server: then the
+    // stopper is woken from here.
+    if (!stopRequested) SysRequestStop();
     api.Stop();
     over = true;
     stopper.join();

@@ -1,13 +1,8 @@
 #include "serve/ServeToken.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "app/Platform.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -15,15 +10,9 @@ bool IsToken(const std::string& text) {
     return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-bool RandomHex(std::string& hex) {
+bool RandomHex(std::string& hex, std::string& error) {
     unsigned char bytes[32];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        got += static_cast<std::size_t>(n);
-    }
+    if (!SysRandomBytes(bytes, sizeof bytes, error)) return false;
     static const char digits[] = "0123456789abcdef";
     hex.clear();
     for (unsigned char b : bytes) {
@@ -36,54 +25,53 @@ bool RandomHex(std::string& hex) {
 }  // namespace
 
 bool LoadOrMakeToken(const std::string& path, std::string& token, bool& made, std::string& error) {
+    using TMode = TSysFile::TMode;
     made = false;
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        if (!RandomHex(token)) {
-            error = std::string("no random bytes: ") + std::strerror(errno);
+    TSysFile file;
+    if (!file.Open(path, TMode::ReadNoWait) && file.Status().Fault == TFileFault::NotFound) {
+        std::string why;
+        if (!RandomHex(token, why)) {
+            error = "no random bytes: " + why;
             return false;
         }
-        // O_EXCL: two services started at once do not both write it.
-        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
+        // Only a new file: two services started at once do not both write it.
+        if (file.Open(path, TMode::CreatePrivate)) {
             const std::string line = token + "\n";
-            const bool ok = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-            close(fd);
-            if (!ok) {
-                unlink(path.c_str());
+            if (!file.Write(line.data(), line.size()) || !file.Close()) {
+                file.Close();
+                SysRemoveFile(path);
                 error = "cannot write " + path;
                 return false;
             }
             made = true;
             return true;
         }
-        if (errno != EEXIST) {
-            error = "cannot make " + path + ": " + std::strerror(errno);
+        if (file.Status().Fault != TFileFault::Exists) {
+            error = "cannot make " + path + ": " + file.Status().Text;
             return false;
         }
-        fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        file.Open(path, TMode::ReadNoWait);
     }
-    if (fd < 0) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+    if (!file.IsOpen()) {
+        error = "cannot read " + path + ": " + file.Status().Text;
         return false;
     }
     // Only a plain file of our own that nobody else may read holds the token.
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        error = path + " is not a plain file; give a token file with --token-file";
-        return false;
-    }
-    if ((st.st_mode & 077) != 0 || st.st_uid != geteuid()) {
-        close(fd);
-        error = path + " may be read or changed by other users: make it yours and private (chmod 600 " + path +
-                ") or remove it to have a new one made";
-        return false;
+    switch (file.CheckSecret()) {
+        case TSysFile::TSecretCheck::Ok: break;
+        case TSysFile::TSecretCheck::NotPlain:
+            error = path + " is not a plain file; give a token file with --token-file";
+            return false;
+        case TSysFile::TSecretCheck::Shared:
+            error = path + " may be read or changed by other users: make it yours and private (chmod 600 " + path +
+                    ") or remove it to have a new one made";
+            return false;
     }
     char buf[128];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    close(fd);
-    std::string text(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::size_t n = 0;
+    if (!file.Read(buf, sizeof buf, n)) n = 0;
+    file.Close();
+    std::string text(buf, n);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
     if (!IsToken(text)) {
         error = path + " holds no token (64 hexadecimal digits); remove it to have a new one made";

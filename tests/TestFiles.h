@@ -8,16 +8,48 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+
+// A new empty folder under the system's temporary folder, as a path with
+// "/" separators (which Windows takes too).
+inline std::string MakeScratchFolder(const std::string& prefix) {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (;;) {
+        const std::filesystem::path p = base / (prefix + "-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(p, ec)) return p.generic_string();
+        if (ec) return {};
+    }
+}
+
+// Writes into a folder without write permission succeed anyway: for root,
+// and on Windows, where a folder's read-only mark does not stop them.
+inline bool WritesIgnoreFolderModes() {
+#ifdef _WIN32
+    return true;
+#else
+    return ::geteuid() == 0;
+#endif
+}
+
+// Environment variables set and removed alike on every system.
+inline void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+#endif
+}
 
 // A fresh scratch folder, removed at the end of the test; optionally the
 // working directory while it lives.
 class TScratchDir {
 public:
     explicit TScratchDir(bool enter = false) {
-        char tmpl[] = "/tmp/vornik-test-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
+        path_ = MakeScratchFolder("vornik-test");
         if (enter) {
             old_ = std::filesystem::current_path();
             std::filesystem::current_path(path_);

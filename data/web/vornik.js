@@ -52,6 +52,16 @@ class ApiError extends Error {
 
 let tokenQuestion = null;  // one question at a time, shared by every waiting request
 
+// A page opened with #token=… (the Windows Start-menu entry) keeps the token
+// for this tab and drops it from the address.
+{
+  const given = /^#token=([0-9a-f]{64})$/.exec(location.hash);
+  if (given) {
+    sessionStorage.setItem(kTokenKey, given[1]);
+    history.replaceState(null, "", location.pathname + location.search);
+  }
+}
+
 function askToken(why) {
   if (!tokenQuestion) {
     tokenQuestion = new Promise((resolve) => {

@@ -6,6 +6,8 @@
 #include "journal/JournalRecords.h"
 #include "journal/U_magazineoperation.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -23,8 +25,7 @@ const std::string kAnnulment = "----- АННУЛЯЦИЯ ----\r\n";
 class RenderTest : public ::testing::Test, public IDialogService {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vornik-journal-XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
+        dir_ = MakeScratchFolder("vornik-journal");
         SetLogFileName(dir_ + "/test.log");
         SetDialogService(this);
     }
@@ -178,11 +179,10 @@ TEST(RenderLocale, DecimalPointStaysAPointUnderACommaLocale) {
     }
     std::string generated;
     if (!comma && std::system("command -v localedef >/dev/null 2>&1") == 0) {
-        char tmpl[] = "/tmp/vornik-locale-XXXXXX";
-        generated = ::mkdtemp(tmpl);
+        generated = MakeScratchFolder("vornik-locale");
         const std::string cmd = "localedef -i ru_RU -f UTF-8 " + generated + "/ru_RU.UTF-8 >/dev/null 2>&1";
         if (std::system(cmd.c_str()) == 0 || std::filesystem::exists(generated + "/ru_RU.UTF-8/LC_NUMERIC")) {
-            ::setenv("LOCPATH", generated.c_str(), 1);
+            SetEnvironment("LOCPATH", generated.c_str());
             comma = std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") != nullptr;
         }
     }
@@ -193,7 +193,7 @@ TEST(RenderLocale, DecimalPointStaysAPointUnderACommaLocale) {
     if (inForce) line = MagOperToText("A1;1;1500;1000;2;3");
     std::setlocale(LC_ALL, old.c_str());
     if (!generated.empty()) {
-        ::unsetenv("LOCPATH");
+        SetEnvironment("LOCPATH", nullptr);
         std::error_code ec;
         std::filesystem::remove_all(generated, ec);
     }

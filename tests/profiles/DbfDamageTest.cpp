@@ -1,9 +1,6 @@
 // Damaged files and failing writes: a clear error, no crash, nothing lost.
 #include "DbfTestFiles.h"
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <random>
 
 namespace {

@@ -2,8 +2,6 @@
 #include "ProfileStoreFixture.h"
 #include "profiles/ProfileTexts.h"
 
-#include <sys/resource.h>
-
 #include <csignal>
 #include <filesystem>
 

@@ -100,8 +100,13 @@ def main():
         wait_for("the simulator's port", lambda: os.path.islink(os.path.join(work, "ports", "COM7")))
         port = free_port()
         token_file = os.path.join(work, "token")
-        serve = subprocess.Popen([os.path.join(bin_dir, "vornik-cli"), "serve", "--listen", "127.0.0.1:%d" % port,
-                                  "--token-file", token_file], cwd=work)
+        # VORNIK_SERVE_WRAPPER: a program that starts the service another way
+        # (the Windows build under Wine), given the simulator's device first.
+        wrapper = os.environ.get("VORNIK_SERVE_WRAPPER")
+        program = ([wrapper, os.readlink(os.path.join(work, "ports", "COM7"))] if wrapper
+                   else [os.path.join(bin_dir, "vornik-cli")])
+        serve = subprocess.Popen(program + ["serve", "--listen", "127.0.0.1:%d" % port,
+                                            "--token-file", token_file], cwd=work)
         children.append(serve)
         url = "http://127.0.0.1:%d/" % port
 
