@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "cli/CliLog.h"
 #include "ops/RegisterOps.h"
 
 #include "app/Dialog.h"
@@ -290,6 +291,7 @@ int RunLine(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         failure = {TOpsKind::BadInput, what, ""};
         return CliUsage;
     }
+    if (const std::string log = CliLogFile(options.Log); !log.empty()) SetLogFileName(log);
     TOpsErrConsole console(err);
     SetConsole(&console);
     isAUTONOM = true;

@@ -1,22 +1,9 @@
 // goods read-all and goods write-all: the register's whole goods table to a
 // goods exchange file and back, with the goods page's own transfers.
-#include "ops/OpsBarConsole.h"
 #include "cli/CliCommand.h"
+#include "cli/CliWriteInput.h"
 #include "ops/RegisterOps.h"
 
-#include "app/AppHooks.h"
-#include "app/Dialog.h"
-#include "app/TransferState.h"
-#include "goods/GoodsExchange.h"
-#include "goods/GoodsRecord.h"
-#include "goods/GoodsTransfer.h"
-#include "kkm/RegisterSession.h"
-#include "settings/Unitbd.h"
-
-#include <array>
-#include <climits>
-#include <cstring>
-#include <map>
 #include <ostream>
 
 namespace {
@@ -41,10 +28,14 @@ int WriteAll(TCliContext& ctx) {
     const std::string& path = ctx.Args[0];
     nlohmann::json doc;
     const int status = WriteAllGoods(ctx, path, doc);
-    if (doc.contains("confirmed") && doc["confirmed"].get<bool>())
-        ctx.Out << "wrote " << doc["records"].get<int>() << " goods records from " << path << " to the register "
-                << doc["serialNumber"].get<std::string>() << ", read back and confirmed\n";
-    return status;
+    return ReportWrite(ctx, status, doc, "goods", [&](const nlohmann::json& r) {
+        if (r["check"].get<bool>())
+            ctx.Out << r["differing"].get<int>() << " of " << r["records"].get<int>()
+                    << " goods records differ from the register's\n";
+        else if (r["changed"].get<bool>() && r["confirmed"].get<bool>())
+            ctx.Out << "wrote " << r["records"].get<int>() << " goods records from " << path << " to the register "
+                    << r["serialNumber"].get<std::string>() << ", read back and confirmed\n";
+    });
 }
 
 }  // namespace
@@ -62,10 +53,14 @@ void AddGoodsTransferCommands() {
                    "Writes the rows of a goods exchange file (dBase, or CSV when the name ends in\n"
                    ".csv) to the register in their order, as \"Записать все в ККМ\" does, keeping\n"
                    "the register's sold quantities. The register must be off-line. Rows without\n"
-                   "a code are skipped; rows past the model's goods capacity are not written and\n"
-                   "end with status 1. Every row is checked first: a row the register cannot\n"
-                   "take (a price with a fraction of a kopeck, a barcode that is not digits, a\n"
-                   "code outside 1..999999) means nothing is written. The register is read back\n"
-                   "afterwards and every written record compared.\n",
+                   "a code are skipped. Every row is checked first, and one the register cannot\n"
+                   "take means nothing is written (status 2): TYPE other than 0, 160, 165, 170;\n"
+                   "NG outside 0..5; SECTION outside 0..255; a NAME over 32 characters; a\n"
+                   "barcode that is not up to 20 digits; a price with a fraction of a kopeck; a\n"
+                   "code outside 1..999999 or on two rows; rows past the model's capacity.\n"
+                   "The register's table is read first: when it holds every row already,\n"
+                   "nothing is written. Afterwards it is read back and every record compared.\n"
+                   "With --check nothing is written; with --json the report is {changed, check,\n"
+                   "records, differing, serialNumber, confirmed}.\n",
                    true, 1, 1, WriteAll});
 }

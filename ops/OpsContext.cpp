@@ -90,10 +90,15 @@ TOpsContext::~TOpsContext() {
     t_context = previous_;
 }
 
+void TOpsContext::SetUpLine(TComPort& port, TKKM& kkm) const {
+    if (!Options.Device.empty()) port.SetDevicePath(Options.Device);
+    else port.SetPortNumber(Options.Port);
+    port.SetSpeed(Options.Speed);
+    kkm.NetNumber = static_cast<std::uint8_t>(Options.Net);
+}
+
 bool TOpsContext::OpenPort() {
-    if (!Options.Device.empty()) Port.SetDevicePath(Options.Device);
-    else Port.SetPortNumber(Options.Port);
-    Port.SetSpeed(Options.Speed);
+    SetUpLine(Port, KKM);
     const int before = ErrorLines();
     if (Port.Open()) return true;
     const std::string device = Port.DeviceName();

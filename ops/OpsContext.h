@@ -76,6 +76,9 @@ public:
     // Sets up and opens the port; false after saying why (port missing,
     // busy, not serial). Do opens it when it is closed.
     bool OpenPort();
+    // Gives a port and a register image of their own (a register session's)
+    // the line of the options: device or port number, speed, network number.
+    void SetUpLine(TComPort& port, TKKM& kkm) const;
     // The register's device image (created when missing).
     TKKMInfo& Info();
 

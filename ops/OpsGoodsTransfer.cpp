@@ -12,6 +12,7 @@
 #include "kkm/RegisterSession.h"
 #include "settings/Unitbd.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -27,12 +28,7 @@ struct TGoodsRig {
     explicit TGoodsRig(TOpsContext& ctx) : Previous(Console()), Bar(Previous, ctx.Options.Trace) {
         SetConsole(&Bar);
         BD.InfoSource = [this] { return Session.Info(); };
-        if (!ctx.Options.Device.empty())
-            Session.ComPort.SetDevicePath(ctx.Options.Device);
-        else
-            Session.ComPort.SetPortNumber(ctx.Options.Port);
-        Session.ComPort.SetSpeed(ctx.Options.Speed);
-        Session.KKM.NetNumber = static_cast<std::uint8_t>(ctx.Options.Net);
+        ctx.SetUpLine(Session.ComPort, Session.KKM);
         Goods.View.SetProgressMax = [this](int m) { maximum_ = m; };
         Goods.View.SetProgressPos = [this, &ctx](int p) {
             if (ctx.Progress) ctx.Progress(p + 1, std::max(maximum_, p + 1));
@@ -66,13 +62,11 @@ private:
     int maximum_ = 0;
 };
 
-// The record bytes a write sends for each row with a code among the first
-// limit rows, by code (a later row of the same code wins, as on the register).
-std::map<int, TRecordBytes> RecordsOf(TMemTable& t, int limit = INT_MAX) {
+// The record bytes a write sends for each row with a code, by code.
+std::map<int, TRecordBytes> RecordsOf(TMemTable& t) {
     std::map<int, TRecordBytes> out;
     TKKMInfo scratch;
-    int position = 0;
-    for (t.First(); !t.Eof() && position < limit; t.Next(), ++position) {
+    for (t.First(); !t.Eof(); t.Next()) {
         if (t.AsString("Code").empty()) continue;
         TOBAPToGoods(t, scratch);
         TRecordBytes bytes;
@@ -103,33 +97,63 @@ int CheckGoodsFile(TOpsContext& ctx, const std::string& path, TMemTable& t) {
     }
 }
 
+namespace {
+
+// The codes whose record the register does not hold as wanted (a cleared
+// record: holds at all).
+std::vector<int> Differing(const std::map<int, TRecordBytes>& wanted, const std::map<int, TRecordBytes>& held) {
+    std::vector<int> codes;
+    for (const auto& [code, bytes] : wanted) {
+        const auto it = held.find(code);
+        const bool cleared = bytes[0] == GoodsTypeNone;
+        if (cleared ? it != held.end() : it == held.end() || it->second != bytes) codes.push_back(code);
+    }
+    return codes;
+}
+
+}  // namespace
+
 int WriteAllGoods(TOpsContext& ctx, const std::string& path, nlohmann::json& doc) {
     TGoodsRig rig(ctx);
     TMemTable& t = rig.BD.mtTOBAP;
-    // The whole file is checked before anything is sent; the register's own
-    // capacity limits what is written.
+    // The whole file is checked before the register is asked anything.
     if (const int status = CheckGoodsFile(ctx, path, t); status != OpsOk) return status;
-    const bool written = rig.Goods.bSaveTOBAPClick();
-    const int left = rig.Goods.NotWrittenPastCapacity;
-    if (!written && left == 0) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "writing the goods failed");
+    std::vector<int> rows;
+    for (int r = 0; r < t.TotalRowCount(); ++r)
+        if (!t.TableRecord(r).IsNull("Code")) rows.push_back(r);
+    int bad = 0;
+    if (const auto problem = GoodsRowsProblem(t, rows, bad))
+        return ctx.Usage(*problem + (bad > 1 ? "; строк с ошибками всего: " + std::to_string(bad) : "") +
+                             ". В ККМ ничего не записано",
+                         "body");
 
-    // Read back: every record written must be there as sent, a cleared one gone.
+    // The register's table first: its capacity, and whether anything differs.
+    if (!rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods failed");
+    const auto before = RecordsOf(t);
+    if (const int status = CheckGoodsFile(ctx, path, t); status != OpsOk) return status;
     const int limit = rig.Session.Info()->GetMaxCountGoods();
-    const auto expected = RecordsOf(t, limit);
-    if (!rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods back failed");
-    const auto kept = RecordsOf(t);
-    for (const auto& [code, bytes] : expected) {
-        const auto it = kept.find(code);
-        const bool cleared = bytes[0] == GoodsTypeNone;
-        if (cleared ? it != kept.end() : it == kept.end() || it->second != bytes)
-            return ctx.Fail(TOpsKind::NotKept, "the register did not keep goods " + std::to_string(code) + " as written");
-    }
-    doc = {{"records", expected.size()},
+    const int past = static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](int r) { return r >= limit; }));
+    if (past > 0)
+        return ctx.Usage(std::to_string(past) + " goods rows lie past the model's capacity of " + std::to_string(limit) +
+                             "; nothing written",
+                         "body");
+    const auto expected = RecordsOf(t);
+    const auto differing = Differing(expected, before);
+    doc = {{"changed", !differing.empty()},
+           {"check", ctx.Options.Check},
+           {"records", expected.size()},
+           {"differing", differing.size()},
            {"serialNumber", rig.Serial()},
            {"confirmed", true},
-           {"notWrittenPastCapacity", left}};
-    if (left > 0)
-        return ctx.Fail(TOpsKind::Refused, std::to_string(left) + " goods rows past the model's capacity of " + std::to_string(limit) +
-                        " were not written");
+           {"notWrittenPastCapacity", 0}};
+    if (differing.empty() || ctx.Options.Check) return OpsOk;
+
+    if (!rig.Goods.bSaveTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "writing the goods failed");
+    // Read back: every record written must be there as sent, a cleared one gone.
+    if (!rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods back failed");
+    if (const auto lost = Differing(expected, RecordsOf(t)); !lost.empty()) {
+        doc["confirmed"] = false;
+        return ctx.Fail(TOpsKind::NotKept, "the register did not keep goods " + std::to_string(lost[0]) + " as written");
+    }
     return OpsOk;
 }

@@ -53,12 +53,7 @@ struct TProfilesRig {
     // Connects to the register of the command line; its profile list is
     // built on the way.
     bool Connect(TOpsContext& ctx) {
-        if (!ctx.Options.Device.empty())
-            Session.ComPort.SetDevicePath(ctx.Options.Device);
-        else
-            Session.ComPort.SetPortNumber(ctx.Options.Port);
-        Session.ComPort.SetSpeed(ctx.Options.Speed);
-        Session.KKM.NetNumber = static_cast<std::uint8_t>(ctx.Options.Net);
+        ctx.SetUpLine(Session.ComPort, Session.KKM);
         if (Session.Connect() && Session.Info()) return true;
         ctx.FailLink(Session.ComPort, Session.KKM, "connecting to the register failed");
         return false;
