@@ -10,12 +10,12 @@ namespace {
 
 int Serve(TCliContext& ctx) {
     TServeOptions options;
-    if (!ctx.Options.Listen.empty()) options.Listen = ctx.Options.Listen;
-    options.TokenFile = ctx.Options.TokenFile;
-    options.AllowRemote = ctx.Options.AllowRemote;
-    for (std::size_t from = 0; from < ctx.Options.HostNames.size();) {
-        const auto comma = std::min(ctx.Options.HostNames.find(',', from), ctx.Options.HostNames.size());
-        if (comma > from) options.HostNames.insert(ctx.Options.HostNames.substr(from, comma - from));
+    if (!ctx.Tool.Listen.empty()) options.Listen = ctx.Tool.Listen;
+    options.TokenFile = ctx.Tool.TokenFile;
+    options.AllowRemote = ctx.Tool.AllowRemote;
+    for (std::size_t from = 0; from < ctx.Tool.HostNames.size();) {
+        const auto comma = std::min(ctx.Tool.HostNames.find(',', from), ctx.Tool.HostNames.size());
+        if (comma > from) options.HostNames.insert(ctx.Tool.HostNames.substr(from, comma - from));
         from = comma + 1;
     }
     return RunServe(options, ctx.Out, ctx.Err);

@@ -5,6 +5,7 @@
 #include "settings/MemTable.h"
 
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -93,6 +94,19 @@ std::optional<std::string> GoodsRowProblem(const TRecordRef& t) {
     if (t.IsNull("Code") || codeValue < MinGoodsCode || codeValue > MaxGoodsCode)
         return head + "\"Код\" должно быть от 1 до 999999";
 
+    // A field wider than its byte, or a name longer than the record holds,
+    // would reach the register cut and be reported kept.
+    const std::int64_t type = t.Value("Type").AsInt64();
+    if (type != GoodsTypeNone && type != GoodsTypeGoods && type != GoodsTypeService && type != GoodsTypeContainer)
+        return head + "\"Тип\" " + Quoted(t.AsString("Type")) + " должно быть 0, 160, 165 или 170";
+    const std::int64_t ng = t.Value("NG").AsInt64();
+    if (ng < 0 || ng > 5) return head + "\"Налог\" " + Quoted(t.AsString("NG")) + " должно быть от 0 до 5";
+    const std::int64_t section = t.Value("Section").AsInt64();
+    if (section < 0 || section > 255)
+        return head + "\"Секция\" " + Quoted(t.AsString("Section")) + " должно быть от 0 до 255";
+    if (Utf8ToCp1251(t.AsString("Name")).size() > static_cast<std::size_t>(kNameSize))
+        return head + "\"Наименование\" длиннее " + std::to_string(kNameSize) + " знаков";
+
     const TFieldValue price = t.Value("Price");
     if (!GoodsPriceDigits(price)) {
         const TCurrency c = price.AsCurrency();
@@ -108,6 +122,22 @@ std::optional<std::string> GoodsRowProblem(const TRecordRef& t) {
             return head + "\"Штрих-код\" " + Quoted(barcode) + " должно содержать только цифры, не более 20";
     }
     return std::nullopt;
+}
+
+std::optional<std::string> GoodsRowsProblem(TMemTable& t, const std::vector<int>& rows, int& bad) {
+    std::optional<std::string> first;
+    bad = 0;
+    std::map<std::int64_t, int> lineOf;  // code: the first row with it
+    for (int r : rows) {
+        const TRecordRef row = t.TableRecord(r);
+        auto problem = GoodsRowProblem(row);
+        const std::int64_t code = row.Value("Code").AsInt64();
+        if (!problem && !lineOf.emplace(code, r).second)
+            problem = "Товар с кодом " + row.AsString("Code") + " не записан: код повторяется в строках " +
+                      std::to_string(lineOf[code] + 1) + " и " + std::to_string(r + 1);
+        if (problem && bad++ == 0) first = problem;
+    }
+    return first;
 }
 
 std::string GoodsNameLostChars(std::string_view name) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TKKMInfo;
 class TMemTable;
@@ -54,6 +55,11 @@ void TOBAPToGoods(const TRecordRef& row, TKKMInfo& info);
 // barcode of anything but digits or longer than 20 digits.
 std::optional<std::string> GoodsRowProblem(TMemTable& mtTOBAP);
 std::optional<std::string> GoodsRowProblem(const TRecordRef& row);
+
+// The first problem among the rows (positions in the whole table): a row
+// GoodsRowProblem refuses, or a code on two rows (naming both); bad counts
+// the rows with one. nullopt when every row can be written.
+std::optional<std::string> GoodsRowsProblem(TMemTable& t, const std::vector<int>& rows, int& bad);
 
 // The characters of a goods name that the register cannot keep (outside
 // Latin letters, digits, punctuation and Russian letters of code page 1251:

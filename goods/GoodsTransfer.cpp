@@ -267,12 +267,10 @@ bool TGoodsTransfer::CheckRows(const std::vector<int>& rows) {
     TMemTable& t = BD.mtTOBAP;
     // Every row is checked before anything is sent: a goods table half
     // written to the register is worse than none.
-    std::string first;
     int bad = 0;
-    for (int r : rows)
-        if (auto problem = GoodsRowProblem(t.TableRecord(r)))
-            if (bad++ == 0) first = *problem;
-    if (bad > 0) {
+    const auto problem = GoodsRowsProblem(t, rows, bad);
+    if (problem) {
+        std::string first = *problem;
         if (bad > 1) first += "; строк с ошибками всего: " + std::to_string(bad);
         Error(first + ". В ККМ ничего не записано", true, true, true);
         return false;

@@ -118,7 +118,7 @@ TEST(CliGoods, ReadAllNeedsItsFileAndOtherCommandsTakeNoOut) {
     EXPECT_EQ(other.Status, 2);
     EXPECT_NE(other.Err.find("goods get takes no --out"), std::string::npos) << other.Err;
     const TRun unwritable = rig.Run({"goods", "read-all", "--out", rig.Dir + "/no/such/folder.dbf"});
-    EXPECT_EQ(unwritable.Status, 1);
+    EXPECT_EQ(unwritable.Status, 2);
     EXPECT_NE(unwritable.Err.find("cannot write " + rig.Dir + "/no/such/folder.dbf"), std::string::npos) << unwritable.Err;
 }
 
@@ -184,19 +184,29 @@ TEST(CliGoods, WriteAllOnlyOffLine) {
     EXPECT_EQ(rig.Sim.State().Register.Goods.at(5).Name, "Молоко 3,2% 1 л");
 }
 
-TEST(CliGoods, WriteAllStopsAtTheCapacityAndSaysSo) {
+TEST(CliGoods, WriteAllRefusesRowsPastTheCapacityAndSendsNothingTwice) {
     TCliRig rig;
     SetMode(rig.Sim, 2, "ver999");  // no model file: 100 goods
     std::vector<TRow> rows;
     for (int i = 1; i <= 103; ++i) rows.push_back({1000 + i, 170, "т" + std::to_string(i), std::to_string(i)});
     const std::string path = GoodsFile(rig.Dir + "/many.dbf", rows);
     const TRun run = rig.Run({"goods", "write-all", path});
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_NE(run.Out.find("wrote 100 goods records"), std::string::npos) << run.Out;
-    EXPECT_NE(run.Err.find("3 goods rows past the model's capacity of 100 were not written"), std::string::npos) << run.Err;
-    const auto goods = rig.Sim.State().Register.Goods;
-    EXPECT_TRUE(goods.count(1100));
-    EXPECT_FALSE(goods.count(1101));
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("3 goods rows lie past the model's capacity of 100; nothing written"), std::string::npos)
+        << run.Err;
+    EXPECT_EQ(SetTobapRequests(rig.Sim), 0);
+    EXPECT_FALSE(rig.Sim.State().Register.Goods.count(1001));
+
+    // Within the capacity it is written; the same file again sends nothing.
+    rows.resize(100);
+    const std::string fits = GoodsFile(rig.Dir + "/fits.dbf", rows);
+    ASSERT_EQ(rig.Run({"goods", "write-all", fits}).Status, 0);
+    EXPECT_TRUE(rig.Sim.State().Register.Goods.count(1100));
+    rig.Sim.ClearHistory();
+    const TRun again = rig.Run({"--json", "goods", "write-all", fits});
+    ASSERT_EQ(again.Status, 0) << again.Err;
+    EXPECT_EQ(nlohmann::json::parse(again.Out)["changed"], false) << again.Out;
+    EXPECT_EQ(SetTobapRequests(rig.Sim), 0);
 }
 
 TEST(CliGoods, RowsTheRegisterCannotTakeAndBadFiles) {
@@ -205,11 +215,23 @@ TEST(CliGoods, RowsTheRegisterCannotTakeAndBadFiles) {
     const std::string refused = GoodsFile(rig.Dir + "/refused.dbf", {{60, 170, "первый", "1"}, {61, 170, "дробный", "12,505"},
                                                                      {62, 170, "третий", "3"}});
     const TRun run = rig.Run({"goods", "write-all", refused});
-    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Err.find("Товар с кодом 61 не записан: поле \"Цена\" \"12.505\" не целое число копеек"), std::string::npos)
         << run.Err;
     EXPECT_NE(run.Err.find("В ККМ ничего не записано"), std::string::npos) << run.Err;
     EXPECT_EQ(SetTobapRequests(rig.Sim), 0);  // every row is checked before the first is sent
+    // Values the record would carry cut, and a code given twice.
+    const std::vector<std::pair<std::vector<TRow>, std::string>> cut = {
+        {{{80, 170, "a", "1"}, {81, 99, "b", "1"}}, "Товар с кодом 81 не записан: поле \"Тип\" \"99\""},
+        {{{83, 170, "a", "1"}, {84, 170, "b", "1"}, {83, 165, "c", "2"}},
+         "Товар с кодом 83 не записан: код повторяется в строках 1 и 3"}};
+    for (const auto& [rows, said] : cut) {
+        const TRun r = rig.Run({"--json", "goods", "write-all", GoodsFile(rig.Dir + "/cut.dbf", rows)});
+        EXPECT_EQ(r.Status, 2) << said;
+        EXPECT_NE(r.Err.find(said), std::string::npos) << r.Err;
+        EXPECT_EQ(nlohmann::json::parse(r.Out)["error"]["kind"], "bad-input") << r.Out;
+    }
+    EXPECT_EQ(SetTobapRequests(rig.Sim), 0);
 
     rig.Sim.ClearHistory();
     const std::string bad = GoodsFile(rig.Dir + "/bad.dbf", {{70, 170, "x", "дорого"}});

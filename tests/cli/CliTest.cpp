@@ -167,28 +167,57 @@ TEST(CliRead, TraceShowsTheLinkOnStandardError) {
     EXPECT_TRUE(rig.Run({"taxes"}).Err.empty());
 }
 
-TEST(CliFailure, TheRegistersRefusalAndAMissingLinkEndWithStatusOne) {
+// With --json a failure is one object on standard output, its kind matching the status.
+void ExpectFailure(const TRun& r, int status, const std::string& kind, const std::string& field = "") {
+    EXPECT_EQ(r.Status, status) << kind << "\n" << r.Err;
+    const json doc = json::parse(r.Out, nullptr, false);
+    ASSERT_TRUE(doc.is_object()) << kind << ": " << r.Out;
+    EXPECT_EQ(doc["error"]["kind"], kind) << r.Out;
+    EXPECT_FALSE(doc["error"]["message"].get<std::string>().empty()) << r.Out;
+    EXPECT_EQ(doc["error"]["field"], field) << r.Out;
+}
+
+TEST(CliFailure, EachKindOfFailureHasItsExitStatus) {
     TCliRig rig;
     const TRun missing = rig.Run({"goods", "get", "99"});
     EXPECT_EQ(missing.Status, 1);
     EXPECT_NE(missing.Err.find("Товар/услуга не найдены"), std::string::npos) << missing.Err;
     EXPECT_NE(missing.Err.find("vornik-cli: reading goods 99 failed"), std::string::npos);
+    ExpectFailure(rig.Run({"--json", "goods", "get", "99"}), 1, "refused");
+    ExpectFailure(rig.Run({"--json", "options", "set", "3=11"}), 2, "bad-input", "3=11");
+    ExpectFailure(rig.Run({"--json", "options", "get", "extra"}), 2, "bad-input");
 
     // A line nobody answers on.
     TSimLine silent;
     std::string error;
     ASSERT_TRUE(silent.Open(error)) << error;
     const TRun dead = RunCli({"--device", silent.DevicePath(), "info"});
-    EXPECT_EQ(dead.Status, 1);
+    EXPECT_EQ(dead.Status, 4);
     EXPECT_NE(dead.Err.find("vornik-cli: reading the register's identity failed on " + silent.DevicePath() +
                             ": the register did not answer"),
               std::string::npos)
         << dead.Err;
     EXPECT_TRUE(dead.Out.empty());
+    ExpectFailure(RunCli({"--json", "--device", silent.DevicePath(), "info"}), 4, "no-answer");
 
     const TRun nodevice = RunCli({"--device", rig.Dir + "/nothing", "info"});
-    EXPECT_EQ(nodevice.Status, 1);
+    EXPECT_EQ(nodevice.Status, 3);
     EXPECT_NE(nodevice.Err.find("No such file or directory"), std::string::npos) << nodevice.Err;
+    ExpectFailure(RunCli({"--json", "--device", rig.Dir + "/nothing", "info"}), 3, "port-missing");
+    ExpectFailure(RunCli({"--json", "--device", rig.File("plain.txt", "x"), "info"}), 3, "not-serial");
+    {
+        TComPort holder;  // another program holds the register's port
+        holder.SetDevicePath(rig.Sim.DevicePath());
+        ASSERT_TRUE(holder.Open());
+        ExpectFailure(rig.RunDevice({"--json", "info"}), 3, "port-busy");
+    }
+    // --log chooses the log file.
+    EXPECT_EQ(RunCli({"--log", rig.Dir + "/mine.log", "--device", rig.Dir + "/nothing", "info"}).Status, 3);
+    std::string log;
+    EXPECT_TRUE(ReadFileBytes(rig.Dir + "/mine.log", log));
+    EXPECT_NE(log.find("No such file or directory"), std::string::npos) << log;
+    // Error lines have one form, the console's time stamps gone.
+    for (const auto& line : Lines(nodevice.Err)) EXPECT_EQ(line.rfind("vornik-cli: ", 0), 0u) << line;
 }
 
 TEST(CliWrite, OptionsAreWrittenReadBackAndCheckedAgainstTheirRanges) {
@@ -303,7 +332,7 @@ TEST(CliWrite, LinesFromAFileKeepWhatTheFileDoesNotName) {
     EXPECT_EQ(rig.Sim.State().Register.Header[0].Text, "   ООО \"ЗЕВРИН-ТОРГ\"");
 }
 
-TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndFailsWhenThereIsNone) {
+TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndSaysWhenThereIsNone) {
     // The register hears every speed; which one it is found at is the search
     // tests' business (a loaded machine may let the first probe pass).
     TCliRig rig;
@@ -325,9 +354,71 @@ TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndFailsWhenThereIsNone) {
                                    "model": "ЗЕВРИН-101Ф", "serialNumber": "001234567890", "version": "ver012"}])"));
 
     const TRun none = RunCli({"search", "--ports", "7", "--net", "5"}, rig.Dir);
-    EXPECT_EQ(none.Status, 1) << none.Err;
+    EXPECT_EQ(none.Status, 4) << none.Err;
     EXPECT_TRUE(none.Out.empty()) << none.Out;
-    const TRun noneJson = RunCli({"search", "--ports", "7", "--net", "5", "--json"}, rig.Dir);
-    EXPECT_EQ(noneJson.Status, 1);
-    EXPECT_EQ(json::parse(noneJson.Out), json::array());
+    ExpectFailure(RunCli({"search", "--ports", "7", "--net", "5", "--json"}, rig.Dir), 4, "no-answer");
+}
+
+namespace {
+
+// Requests of one command code the register received.
+int Requests(const TRegisterSimulator& sim, std::uint8_t code) {
+    int n = 0;
+    for (const auto& r : sim.History())
+        n += r.Incoming && r.Block && r.Bytes.size() > 2 && r.Bytes[1] == 0x01 && r.Bytes[2] == code;
+    return n;
+}
+
+}  // namespace
+
+TEST(CliWrite, WhatAReadPrintsWritesBackAsItIsAndOnlyWhatDiffersIsSent) {
+    TCliRig rig;
+    const TRun got = rig.Run({"--json", "departments", "get"});
+    ASSERT_EQ(got.Status, 0) << got.Err;
+    const std::string file = rig.File("d.json", got.Out);
+    rig.Sim.ClearHistory();
+    const TRun same = rig.Run({"--json", "departments", "set", file});
+    ASSERT_EQ(same.Status, 0) << same.Err;
+    EXPECT_EQ(json::parse(same.Out)["changed"], false);
+    EXPECT_EQ(Requests(rig.Sim, 0x08), 0) << "nothing is written";
+
+    json deps = json::parse(got.Out);
+    deps[2]["name"] = "Крупы";
+    deps[2]["price"] = "12.50";
+    const std::string changed = rig.File("d2.json", deps.dump());
+    const TRun check = rig.Run({"--json", "--check", "departments", "set", changed});
+    ASSERT_EQ(check.Status, 0) << check.Err;
+    const json checked = json::parse(check.Out);
+    EXPECT_EQ(checked["changed"], true);
+    EXPECT_EQ(checked["check"], true);
+    EXPECT_EQ(checked["departments"][2]["after"]["name"], "Крупы");
+    EXPECT_EQ(Requests(rig.Sim, 0x08), 0) << "--check writes nothing";
+    EXPECT_NE(rig.Sim.State().Register.Departments[2].Name, "Крупы");
+
+    const TRun one = rig.Run({"--json", "departments", "set", changed});
+    ASSERT_EQ(one.Status, 0) << one.Err;
+    const json wrote = json::parse(one.Out);
+    EXPECT_EQ(Requests(rig.Sim, 0x08), 1) << "exactly the one department that differs";
+    EXPECT_EQ(wrote["departments"][2]["before"], json::parse(got.Out)[2]);
+    EXPECT_EQ(wrote["departments"][2]["after"]["price"], "12.50");
+    EXPECT_EQ(wrote["departments"][2]["changed"], true);
+    EXPECT_EQ(wrote["departments"][0]["changed"], false);
+    EXPECT_EQ(rig.Sim.State().Register.Departments[2].Name, "Крупы");
+
+    // Options and lines the same way; text input too.
+    const TRun options = rig.Run({"--json", "options", "get"});
+    const std::string optionsFile = rig.File("o.json", options.Out);
+    rig.Sim.ClearHistory();
+    const TRun optionsSame = rig.Run({"options", "set", optionsFile});
+    ASSERT_EQ(optionsSame.Status, 0) << optionsSame.Err;
+    EXPECT_EQ(optionsSame.Out, "options: nothing to write, the register holds these values\n");
+    EXPECT_EQ(Requests(rig.Sim, 0x0A), 0);
+    const TRun lines = rig.Run({"--json", "lines", "get"});
+    const TRun linesSame = rig.Run({"--json", "lines", "set", "-"}, lines.Out);
+    ASSERT_EQ(linesSame.Status, 0) << linesSame.Err;
+    EXPECT_EQ(json::parse(linesSame.Out)["changed"], false);
+    EXPECT_EQ(rig.Run({"options", "set", "3=2"}).Status, 0);
+    rig.Sim.ClearHistory();
+    EXPECT_EQ(rig.Run({"options", "set", "3=2"}).Out, "options: nothing to write, the register holds these values\n");
+    EXPECT_EQ(Requests(rig.Sim, 0x0A), 0);
 }

@@ -9,6 +9,7 @@
 #include "kkm/RegisterSession.h"
 #include "link/LinkTestSupport.h"
 #include "settings/Unitbd.h"
+#include "sim/SimCommands.h"
 
 #include <cstring>
 
@@ -123,15 +124,25 @@ TEST_F(GoodsTransfer, AReadAllThatLosesTheLinkKeepsTheRowsReceived) {
 TEST_F(GoodsTransfer, ARecordTheRegisterRefusesEndsTheWriteThere) {
     OffLine({});
     Row(1);
-    Row(2, 7);  // a tax group the register does not have
+    Row(2);
     Row(3);
+    sim.RegisterCommand(0x11, [](TSimState&, const TSimRequest&) { return TSimFrames{SimAnswerHead(0x11, 7)}; });
     EXPECT_FALSE(goods.bSaveTOBAPClick());
     EXPECT_TRUE(log.Has("Сбой при записи товара"));
     EXPECT_FALSE(log.Has("Товар записан"));
-    const auto registerGoods = sim.State().Register.Goods;
-    EXPECT_EQ(registerGoods.size(), 1u);
-    EXPECT_TRUE(registerGoods.count(1));
-    EXPECT_EQ(Sent(0x11), 2);
+    EXPECT_TRUE(sim.State().Register.Goods.empty());
+    EXPECT_EQ(Sent(0x11), 1);
+    ExpectIdle();
+}
+
+TEST_F(GoodsTransfer, ATaxGroupTheRegisterDoesNotHaveIsRefusedBeforeAnythingIsSent) {
+    OffLine({});
+    Row(1);
+    Row(2, 7);
+    Row(3);
+    EXPECT_FALSE(goods.bSaveTOBAPClick());
+    EXPECT_TRUE(log.Has("Товар с кодом 2 не записан: поле \"Налог\" \"7\""));
+    EXPECT_EQ(Sent(0x11), 0);
     ExpectIdle();
 }
 
