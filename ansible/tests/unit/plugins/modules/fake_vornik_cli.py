@@ -31,6 +31,13 @@ def main(argv):
     if words[0] == 'search':
         print(json.dumps(reg['search']))
         return 0 if reg['search'] else 1
+    if command == 'goods write-all':
+        differing = 0 if reg.get('goods') == argv[-1] else 2
+        if not check:
+            reg['goods'] = argv[-1]
+            save(reg)
+        print(json.dumps(dict(changed=differing > 0, check=check, records=2, differing=differing)))
+        return 0
     given = json.load(sys.stdin)
     if command == 'options set':
         report = [item(o['number'], lookup(reg['options'], o['number']), o, 'value') for o in given['options']]
@@ -40,12 +47,16 @@ def main(argv):
         report = dict((k, item(None, reg['lines'], dict(reg['lines'][k], **v), key=k)) for k, v in given.items())
     changed = any(i['changed'] for i in (report.values() if isinstance(report, dict) else report))
     if not check:
-        with open(os.environ['FAKE_VORNIK_STATE'], 'w') as f:
-            json.dump(reg, f)
+        save(reg)
     out = dict(changed=changed, check=check)
     out.update(report if isinstance(report, dict) else {command.split()[0]: report})
     print(json.dumps(out))
     return 0
+
+
+def save(reg):
+    with open(os.environ['FAKE_VORNIK_STATE'], 'w') as f:
+        json.dump(reg, f)
 
 
 def lookup(items, number):

@@ -4,7 +4,7 @@ __metaclass__ = type
 
 from .conftest import REGISTER
 from ansible_collections.vornik.kkm.plugins.modules import (
-    departments, lines, options, register_info, search)
+    departments, goods, lines, options, register_info, search)
 
 
 def test_departments_write_only_what_differs_and_report_it(rig):
@@ -77,3 +77,14 @@ def test_info_gathers_only_what_is_asked_and_search_finding_none_is_fine(rig):
     result = rig.run(search, dict(all_nets=True))
     assert result['changed'] is False and result['registers'] == []
     assert '--all-nets' in rig.calls()[-1]
+
+
+def test_goods_written_once_and_not_in_check_mode(rig, tmp_path):
+    src = str(tmp_path / 'prices.csv')
+    result = rig.run(goods, dict(src=src), check=True, diff=True)
+    assert result['changed'] is True and result['differing'] == 2 and 'diff' in result
+    assert '--check' in rig.calls()[-1] and 'goods' not in rig.register()
+    assert rig.run(goods, dict(src=src))['changed'] is True
+    assert rig.run(goods, dict(src=src))['changed'] is False
+    result = rig.run(goods, dict(src=str(tmp_path / 'prices.txt')))
+    assert result['failed'] and result['kind'] == 'bad-input' and len(rig.calls()) == 3
