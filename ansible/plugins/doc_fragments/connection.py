@@ -28,6 +28,11 @@ options:
       - The C(vornik-cli) program on the managed node; a bare name is looked up on C(PATH).
     type: path
     default: vornik-cli
+  chdir:
+    description:
+      - Working directory of the tool: its C(ports/COM<n>) links give port numbers their devices, and its log is
+        written there when the tool's own folder is not writable.
+    type: path
 notes:
   - Runs C(vornik-cli) on the managed node, which must be installed there and see the register's port.
   - On failure the result carries C(kind), the tool's error kind (C(bad-input), C(file-error), C(port-missing),

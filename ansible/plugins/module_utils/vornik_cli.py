@@ -13,6 +13,7 @@ CONNECTION_ARGS = dict(
     speed=dict(type='int'),
     net=dict(type='int'),
     cli=dict(type='path', default='vornik-cli'),
+    chdir=dict(type='path'),
 )
 
 MUTUALLY_EXCLUSIVE = [('port', 'device')]
@@ -42,7 +43,7 @@ class VornikCli(object):
         """Runs the tool, returns (exit code, parsed JSON); fails the module
         with the tool's error kind when the exit code is not in ok_codes."""
         cmd = list(self.base) + (['--check'] if check else []) + list(args)
-        rc, out, err = self.module.run_command(cmd, data=data)
+        rc, out, err = self.module.run_command(cmd, data=data, cwd=self.module.params.get('chdir'))
         try:
             doc = json.loads(out) if out.strip() else None
         except ValueError:

@@ -29,6 +29,9 @@ options:
     description: The C(vornik-cli) program on the managed node; a bare name is looked up on C(PATH).
     type: path
     default: vornik-cli
+  chdir:
+    description: Working directory of the tool, whose C(ports/COM<n>) links give port numbers their devices.
+    type: path
 attributes:
   check_mode:
     support: full
@@ -69,7 +72,7 @@ def main():
     module = AnsibleModule(
         argument_spec=dict(ports=dict(type='list', elements='int'), all_nets=dict(type='bool', default=False),
                            speed=dict(type='int'), net=dict(type='int'),
-                           cli=dict(type='path', default='vornik-cli')),
+                           cli=dict(type='path', default='vornik-cli'), chdir=dict(type='path')),
         supports_check_mode=True,
     )
     args = ['search']

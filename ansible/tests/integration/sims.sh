@@ -1,7 +1,8 @@
 # Simulated registers for the integration and the benchmark; sourced.
 # start_sims N DIR BIN: N vornik-sim registers, each in DIR/simK with its own
-# state file (off-line, so they take goods, serial numbers apart), and an
-# inventory DIR/inventory.ini naming each as host regK. stop_sims ends them.
+# state file (off-line, so they take goods, serial numbers apart) and the
+# link DIR/ports/COMK, and an inventory DIR/inventory.ini naming each as host
+# regK. stop_sims ends them.
 SIM_PIDS=()
 
 start_sims() {
@@ -13,7 +14,8 @@ start_sims() {
             mkdir -p "$d"
             printf '{"identity": {"mode": 2, "model": "ЗЕВРИН-101Ф", "serialNumber": "%012d", "version": "ver012"}}\n' \
                 "$k" > "$d/state.json"
-            "$bin/vornik-sim" --speed "${SIM_SPEED:-19200}" --state "$d/state.json" > "$d/out" 2> "$d/err" &
+            (cd "$dir" && exec "$bin/vornik-sim" --com "$k" --speed "${SIM_SPEED:-19200}" --state "$d/state.json" \
+                > "$d/out" 2> "$d/err") &
             SIM_PIDS+=($!)
             echo "$!" > "$d/pid"
             local waited=0
@@ -28,6 +30,7 @@ start_sims() {
         echo "ansible_connection=local"
         echo "ansible_python_interpreter=/usr/bin/python3"
         echo "vornik_cli=$bin/vornik-cli"
+        echo "sims_dir=$dir"
     } > "$dir/inventory.ini"
 }
 
