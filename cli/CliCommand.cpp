@@ -1,5 +1,5 @@
 #include "cli/CliCommand.h"
-#include "cli/CliRegisterWork.h"
+#include "ops/RegisterOps.h"
 
 #include "app/Dialog.h"
 #include "app/ProjectsVars.h"
@@ -17,31 +17,6 @@ std::vector<TCliCommand>& Table() {
     return table;
 }
 
-thread_local TCliContext* t_context = nullptr;
-
-std::string WithoutColorTags(const std::string& line) {
-    std::string out;
-    for (std::size_t i = 0; i < line.size();) {
-        if (line.compare(i, 3, "<c:") == 0 && i + 12 <= line.size() && line[i + 11] == '>' &&
-            std::all_of(line.begin() + static_cast<long>(i) + 3, line.begin() + static_cast<long>(i) + 11,
-                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
-            i += 12;
-            continue;
-        }
-        out += line[i++];
-    }
-    return out;
-}
-
-// What the link saw, by the state the last exchange left.
-std::string LinkStateText(int state) {
-    switch (state) {
-        case 1: return "the register did not answer, or a frame was lost on the line";
-        case 3: return "the register answered WAIT or RST";
-        default: return "no usable answer from the register";
-    }
-}
-
 bool ParseInt(const std::string& text, int& out) {
     if (text.empty() || text.size() > 9) return false;
     for (char c : text)
@@ -54,6 +29,7 @@ bool ParseInt(const std::string& text, int& out) {
 const std::map<std::string, std::string TCliOptions::*>& FileOptions() {
     static const std::map<std::string, std::string TCliOptions::*> options = {
         {"--out", &TCliOptions::Out}, {"--text", &TCliOptions::Text}, {"--data", &TCliOptions::Data},
+        {"--log", &TCliOptions::Log},
         {"--token-file", &TCliOptions::TokenFile}};
     return options;
 }
@@ -73,7 +49,12 @@ void GeneralHelp(std::ostream& out) {
            "  --speed BAUD    line speed, 19200 unless given\n"
            "  --net N         the register's network number 1..98, 1 unless given\n"
            "  --trace         every frame of the link on standard error\n"
-           "  --json          reading commands print JSON instead of text\n"
+           "  --json          print JSON instead of text (results, writes' reports, errors)\n"
+           "  --check         writing commands read, check and print what would change,\n"
+           "                  and write nothing\n"
+           "  --log FILE      the program's log (default: beside the program, or in\n"
+           "                  $XDG_STATE_HOME/vornik, else ~/.local/state/vornik, when the\n"
+           "                  program lies in a system folder)\n"
            "  --out FILE      the file a command writes, for the commands that name it\n"
            "  --text FILE, --data FILE\n"
            "                  the journal's receipt text and source lines (journal read)\n"
@@ -88,9 +69,18 @@ void GeneralHelp(std::ostream& out) {
     for (const auto& c : CliCommands())
         out << "  " << CommandLine(c) << std::string(width + 2 - CommandLine(c).size(), ' ') << c.Summary << "\n";
     out << "\n"
-           "Writing commands read the data back and say whether the register kept it.\n"
-           "Exit status: 0 done; 1 the register refused or the link failed (the reason on\n"
-           "standard error); 2 the command line or an input file is wrong.\n";
+           "Writing commands read the register first, send only what differs, read it\n"
+           "back and say whether the register kept it.\n"
+           "\n"
+           "Exit status (the reason on standard error; with --json also as\n"
+           "{\"error\": {\"kind\", \"message\", \"field\"}} on standard output):\n"
+           "  0  done\n"
+           "  1  the register refused, or did not keep a write       (refused, not-kept)\n"
+           "  2  the command line or an input file is wrong          (bad-input, file-error)\n"
+           "  3  the port is missing, busy or not a serial port      (port-missing, port-busy,\n"
+           "                                                          not-serial)\n"
+           "  4  the register did not answer                         (no-answer)\n"
+           "  5  stopped                                             (stopped)\n";
 }
 
 void CommandHelp(const TCliCommand& c, std::ostream& out) {
@@ -133,15 +123,6 @@ std::vector<const TCliCommand*> Group(const std::string& word) {
 
 }  // namespace
 
-void TCliErrConsole::AddLine(const std::string& markedLine) {
-    TCliContext* const ctx = t_context;
-    const std::string errorMark = colorToStrR(C_Error) + "Error:";
-    if (ctx && markedLine.find(errorMark) != std::string::npos) ++ctx->errors_;
-    std::ostream& err = ctx ? ctx->Err : fallback_;
-    err << WithoutColorTags(markedLine) << '\n';
-    err.flush();
-}
-
 void AddCliCommand(TCliCommand command) { Table().push_back(std::move(command)); }
 
 const std::vector<TCliCommand>& CliCommands() {
@@ -149,85 +130,54 @@ const std::vector<TCliCommand>& CliCommands() {
     return Table();
 }
 
-TCliContext::TCliContext(TCliOptions options, std::ostream& out, std::ostream& err)
-    : Options(std::move(options)), Out(out), Err(err), previous_(t_context) {
-    t_context = this;
-    KKM.Port = &Port;
-    KKM.NetNumber = static_cast<std::uint8_t>(Options.Net);
-    Link.KKM = &KKM;
-}
-
-TCliContext::~TCliContext() {
-    Port.Close();
-    t_context = previous_;
-}
-
-bool TCliContext::OpenPort() {
-    if (!Options.Device.empty()) Port.SetDevicePath(Options.Device);
-    else Port.SetPortNumber(Options.Port);
-    Port.SetSpeed(Options.Speed);
-    const int before = ErrorLines();
-    if (Port.Open()) return true;
-    if (ErrorLines() > before) return false;  // the port said why
-    const std::string device = Port.DeviceName();
-    Err << "vornik-cli: cannot open " << (device.empty() ? "port " + std::to_string(Options.Port) : device) << ": "
-        << SysErrorText() << "\n";
-    return false;
-}
-
-TKKMInfo& TCliContext::Info() {
-    if (!KKM.Info) KKM.Info = std::make_shared<TKKMInfo>();
-    return *KKM.Info;
-}
-
-bool TCliContext::Finish(bool ok, int errorsBefore, const std::string& what) {
-    if (ok) return true;
-    if (ErrorLines() > errorsBefore)
-        Err << "vornik-cli: " << what << " failed\n";
-    else
-        Err << "vornik-cli: " << what << " failed on " << Port.DeviceName() << ": " << LinkStateText(KKM.LinkState)
-            << "\n";
-    return false;
-}
-
-bool TCliContext::Do(bool (TProtocolKKM::*command)(), const std::string& what) {
-    if (!Port.IsOpen() && !OpenPort()) return false;
-    const int before = ErrorLines();
-    return Finish((Link.*command)(), before, what);
-}
-
-bool TCliContext::Do(bool (TProtocolKKM::*command)(int), int n, const std::string& what) {
-    if (!Port.IsOpen() && !OpenPort()) return false;
-    const int before = ErrorLines();
-    return Finish((Link.*command)(n), before, what);
-}
-
-int TCliContext::Usage(const std::string& text, const std::string& field) {
-    Err << "vornik-cli: " << text << "\n";
-    ErrorField = field;
-    return CliUsage;
-}
-
-int TCliContext::Fail(const std::string& text) {
-    Err << "vornik-cli: " << text << "\n";
+int CliExitStatus(TOpsKind kind) {
+    switch (kind) {
+        case TOpsKind::None: return CliOk;
+        case TOpsKind::BadInput:
+        case TOpsKind::FileError: return CliUsage;
+        case TOpsKind::PortMissing:
+        case TOpsKind::PortBusy:
+        case TOpsKind::NotSerial: return CliPort;
+        case TOpsKind::NoAnswer: return CliNoAnswer;
+        case TOpsKind::Refused:
+        case TOpsKind::NotKept: return CliFailed;
+        case TOpsKind::Stopped: return CliStopped;
+    }
     return CliFailed;
 }
+
+TCliContext::TCliContext(TCliOptions options, std::ostream& out, std::ostream& err)
+    : TOpsContext(options, err), Tool(std::move(options)), Out(out) {}
 
 void TCliContext::PrintJson(const nlohmann::json& doc) {
     Out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
-int PrintWork(TCliContext& ctx, const std::function<int(TCliContext&, nlohmann::json&)>& work,
+int PrintWork(TCliContext& ctx, const std::function<int(TOpsContext&, nlohmann::json&)>& work,
               const std::function<void(const nlohmann::json&)>& text) {
     nlohmann::json doc;
     const int status = work(ctx, doc);
     if (status != CliOk) return status;
-    if (ctx.Options.Json) ctx.PrintJson(doc);
+    if (ctx.Tool.Json) ctx.PrintJson(doc);
     else text(doc);
     return CliOk;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The kind of a failure said without one, by its exit status.
+TOpsKind KindOfStatus(int status) {
+    switch (status) {
+        case CliUsage: return TOpsKind::BadInput;
+        case CliPort: return TOpsKind::PortMissing;
+        case CliNoAnswer: return TOpsKind::NoAnswer;
+        case CliStopped: return TOpsKind::Stopped;
+        default: return TOpsKind::Refused;
+    }
+}
+
+// Parses the line and runs the command; a failure is left in failure.
+int RunLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, TOpsError& failure) {
     TCliOptions options;
     std::vector<std::string> words;
     bool portGiven = false;
@@ -251,6 +201,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         };
         const auto bad = [&](const std::string& why) {
             err << "vornik-cli: " << a << " " << why << "\nTry vornik-cli --help.\n";
+            failure = {TOpsKind::BadInput, a + " " + why, ""};
             return CliUsage;
         };
         std::string v;
@@ -260,6 +211,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             options.Trace = true;
         } else if (a == "--json") {
             options.Json = true;
+        } else if (a == "--check") {
+            options.Check = true;
         } else if (a == "--port") {
             if (!take(v) || !ParseInt(v, options.Port) || options.Port < 1 || options.Port > 256)
                 return bad("takes a port number 1..256");
@@ -301,9 +254,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         std::ostream& where = options.Help && !group.empty() ? out : err;
         if (group.empty()) {
             err << "vornik-cli: unknown command \"" << words[0] << "\"\nTry vornik-cli --help.\n";
+            failure = {TOpsKind::BadInput, "unknown command \"" + words[0] + "\"", ""};
             return CliUsage;
         }
         where << (options.Help ? "" : "vornik-cli: \"" + words[0] + "\" needs one of:\n");
+        failure = {TOpsKind::BadInput, "\"" + words[0] + "\" needs a command after it", ""};
         for (const auto* c : group) where << "  vornik-cli " << CommandLine(*c) << "  " << c->Summary << "\n";
         return options.Help ? CliOk : CliUsage;
     }
@@ -321,6 +276,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (given && command->Args.find(name) == std::string::npos) {
             err << "vornik-cli: " << command->Name << " takes no " << name << "\nUsage: vornik-cli [options] "
                 << CommandLine(*command) << "\n";
+            failure = {TOpsKind::BadInput, command->Name + " takes no " + name, ""};
             return CliUsage;
         }
     }
@@ -329,11 +285,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     ctx.Args.assign(words.begin() + static_cast<long>(used), words.end());
     const auto count = static_cast<int>(ctx.Args.size());
     if (count < command->MinArgs || (command->MaxArgs >= 0 && count > command->MaxArgs)) {
-        err << "vornik-cli: " << command->Name << (count < command->MinArgs ? ": arguments missing" : ": too many arguments")
-            << "\nUsage: vornik-cli [options] " << CommandLine(*command) << "\n";
+        const std::string what = command->Name + (count < command->MinArgs ? ": arguments missing" : ": too many arguments");
+        err << "vornik-cli: " << what << "\nUsage: vornik-cli [options] " << CommandLine(*command) << "\n";
+        failure = {TOpsKind::BadInput, what, ""};
         return CliUsage;
     }
-    TCliErrConsole console(err);
+    TOpsErrConsole console(err);
     SetConsole(&console);
     isAUTONOM = true;
     if (options.Trace) MessDepth = mdFunctional;
@@ -345,6 +302,26 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     // The port opens with the first register command, after the command has
     // checked its arguments.
-    if (command->NeedsRegister && !portGiven) return ctx.Usage("no register given: use --port N or --device PATH");
-    return command->Run(ctx);
+    const int status = command->NeedsRegister && !portGiven
+                           ? ctx.Usage("no register given: use --port N or --device PATH")
+                           : command->Run(ctx);
+    if (status == CliOk) return CliOk;
+    failure = ctx.Error;
+    return failure.Kind == TOpsKind::None ? status : CliExitStatus(failure.Kind);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    TOpsError failure;
+    const int status = RunLine(args, out, err, failure);
+    // With --json a failure is one object on standard output, so that a
+    // script reads what went wrong the way it reads results.
+    if (status != CliOk && std::find(args.begin(), args.end(), "--json") != args.end()) {
+        if (failure.Kind == TOpsKind::None) failure.Kind = KindOfStatus(status);
+        const nlohmann::json doc = {
+            {"error", {{"kind", OpsKindName(failure.Kind)}, {"message", failure.Message}, {"field", failure.Field}}}};
+        out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    }
+    return status;
 }

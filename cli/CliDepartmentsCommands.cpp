@@ -1,8 +1,10 @@
 // departments get, departments set.
 #include "cli/CliCommand.h"
 
-#include "cli/CliRegisterWork.h"
-#include "cli/CliText.h"
+#include "cli/CliWriteInput.h"
+#include "ops/OpsInput.h"
+#include "ops/RegisterOps.h"
+#include "ops/OpsText.h"
 #include "kkm/KKMCommands.h"
 
 #include <cmath>
@@ -10,22 +12,6 @@
 #include <ostream>
 
 namespace {
-
-std::string KindWord(std::uint8_t kind) {
-    return kind == DepKindGoods ? "goods" : kind == DepKindService ? "service" : "closed";
-}
-
-// The tax group as the file writes it: "A".."E", "-" for none.
-std::string TaxWord(const TDepRec& d) { return d.NG >= "A" && d.NG <= "E" && d.NG.size() == 1 ? d.NG : "-"; }
-
-long long Kopecks(double roubles) { return std::llround(roubles * 100); }
-
-bool ReadCount(TCliContext& ctx) { return ctx.Do(&TProtocolKKM::GetKKMInfo, "reading the register's identity"); }
-
-int DepCount(TCliContext& ctx) {
-    const int n = ctx.Info().GetMaxCountDepat();
-    return n < 0 ? 0 : n > KKMDepCount ? KKMDepCount : n;
-}
 
 int Get(TCliContext& ctx) {
     return PrintWork(ctx, DepartmentsJson, [&](const nlohmann::json& list) {
@@ -66,123 +52,65 @@ bool ParseLine(const std::string& line, TDepartmentWant& dep, std::string& why) 
     return CheckDepartment(name, f[f.size() - 2], f.back(), dep, why, part);
 }
 
-bool SameDepartment(const TDepRec& d, const TDepartmentWant& want) {
-    if (d.Kind != want.Kind) return false;
-    if (want.Kind == DepKindClosed) return true;
-    const std::string ng = want.NG.empty() ? "@" : want.NG;
-    return d.Name == want.Name && d.NG == ng && Kopecks(d.Price) == want.Price;
+// A department's line as departments get prints it.
+std::string DepartmentLine(const nlohmann::json& d) {
+    std::string line = std::to_string(d["number"].get<int>()) + ";" + d["kind"].get<std::string>();
+    if (d["kind"] != "closed")
+        line += ";" + d["name"].get<std::string>() + ";" + d["taxGroup"].get<std::string>() + ";" +
+                d["price"].get<std::string>();
+    return line;
 }
 
-int Set(TCliContext& ctx) {
-    const std::string& path = ctx.Args[0];
+// The departments of a text file; false after saying what is wrong.
+bool ReadTextFile(TCliContext& ctx, const std::string& path, std::vector<TDepartmentWant>& wanted) {
     std::vector<std::string> lines;
     std::string error;
-    if (!ReadTextLines(path, lines, error)) return ctx.Usage(error);
-    std::vector<TDepartmentWant> wanted;
+    if (!ReadTextLines(path, lines, error)) {
+        ctx.Fail(TOpsKind::FileError, error);
+        return false;
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (line.empty() || line[0] == '#') continue;
         TDepartmentWant dep;
         std::string why;
         dep.Field = path + ":" + std::to_string(i + 1);
-        if (!ParseLine(line, dep, why)) return ctx.Usage(dep.Field + ": " + why);
+        if (!ParseLine(line, dep, why)) {
+            ctx.Usage(dep.Field + ": " + why, dep.Field);
+            return false;
+        }
         wanted.push_back(dep);
+    }
+    return true;
+}
+
+int Set(TCliContext& ctx) {
+    const std::string& path = ctx.Args[0];
+    std::vector<TDepartmentWant> wanted;
+    if (JsonInputGiven(ctx)) {
+        std::string body;
+        TBodyError error;
+        if (!ReadInputFile(ctx, path, body)) return OpsFailed;
+        if (!ParseDepartmentsInput(body, wanted, error)) return ctx.Usage(path + ": " + error.Text, error.Field);
+    } else if (!ReadTextFile(ctx, path, wanted)) {
+        return OpsFailed;
     }
     if (wanted.empty()) return ctx.Usage(path + ": no departments in it");
     nlohmann::json report;
     const int status = WriteDepartments(ctx, wanted, report);
-    if (report.contains("departments"))
-        for (const auto& d : report["departments"])
-            if (d["confirmed"].get<bool>()) ctx.Out << "department " << d["number"].get<int>() << " written and confirmed\n";
-    return status;
+    return ReportWrite(ctx, status, report, "departments", [&](const nlohmann::json& r) {
+        for (const auto& d : r["departments"]) {
+            if (!d["changed"].get<bool>()) continue;
+            if (r["check"].get<bool>())
+                ctx.Out << "department " << d["number"].get<int>() << ": " << DepartmentLine(d["before"]) << " -> "
+                        << DepartmentLine(d["after"]) << "\n";
+            else if (d["confirmed"].get<bool>())
+                ctx.Out << "department " << d["number"].get<int>() << " written and confirmed\n";
+        }
+    });
 }
 
 }  // namespace
-
-bool DepartmentKind(const std::string& word, std::uint8_t& kind) {
-    if (word == "goods") kind = DepKindGoods;
-    else if (word == "service") kind = DepKindService;
-    else if (word == "closed") kind = DepKindClosed;
-    else return false;
-    return true;
-}
-
-bool CheckDepartment(const std::string& name, const std::string& tax, const std::string& price, TDepartmentWant& dep,
-                     std::string& why, std::string& part) {
-    if (!RegisterTextFits(name, 22, why)) {
-        why = "the name " + why;
-        part = "name";
-        return false;
-    }
-    dep.Name = name;
-    if (tax == "-" || tax.empty()) {
-        dep.NG.clear();
-    } else if (tax.size() == 1 && tax[0] >= 'A' && tax[0] <= 'E') {
-        dep.NG = tax;
-    } else {
-        why = "the tax group must be A..E or -";
-        part = "taxGroup";
-        return false;
-    }
-    if (!ParseMoney(price, dep.Price)) {
-        why = "the price must be roubles with at most two decimals, like 12.50";
-        part = "price";
-        return false;
-    }
-    return true;
-}
-
-int DepartmentsJson(TCliContext& ctx, nlohmann::json& list) {
-    if (!ReadCount(ctx)) return CliFailed;
-    list = nlohmann::json::array();
-    for (int n = 1; n <= DepCount(ctx); ++n) {
-        if (!ctx.Do(&TProtocolKKM::GetDepatment, n, "reading department " + std::to_string(n))) return CliFailed;
-        const TDepRec& d = ctx.Info().Deps[n - 1];
-        list.push_back({{"number", n},
-                        {"kind", KindWord(d.Kind)},
-                        {"status", d.Status},
-                        {"name", d.Name},
-                        {"taxGroup", TaxWord(d)},
-                        {"price", FixedText(Kopecks(d.Price))}});
-    }
-    return CliOk;
-}
-
-int WriteDepartments(TCliContext& ctx, const std::vector<TDepartmentWant>& wanted, nlohmann::json& report) {
-    std::map<int, const TDepartmentWant*> byNumber;
-    for (const auto& w : wanted)
-        if (!byNumber.emplace(w.Number, &w).second)
-            return ctx.Usage(w.Field + ": department " + std::to_string(w.Number) + " is given twice", w.Field);
-    if (!ReadCount(ctx)) return CliFailed;
-    for (const auto& [n, w] : byNumber)
-        if (n > DepCount(ctx))
-            return ctx.Usage("department " + std::to_string(n) + ": this register has " + std::to_string(DepCount(ctx)) +
-                             " departments", w->Field);
-    int status = CliOk;
-    nlohmann::json list = nlohmann::json::array();
-    for (const auto& [n, want] : byNumber) {
-        TDepRec& d = ctx.Info().Deps[n - 1];
-        d.Kind = want->Kind;
-        d.Status = DepKindText(want->Kind);
-        d.Name = want->Kind == DepKindClosed ? "" : want->Name;
-        d.NG = want->Kind == DepKindClosed ? "0" : want->NG;
-        d.Price = want->Kind == DepKindClosed ? 0.0 : static_cast<double>(want->Price) / 100.0;
-        const std::string what = "department " + std::to_string(n);
-        if (!ctx.Do(&TProtocolKKM::SetDepatment, n, "writing " + what) ||
-            !ctx.Do(&TProtocolKKM::GetDepatment, n, "reading " + what + " back")) {
-            report = {{"departments", list}, {"confirmed", false}};
-            return CliFailed;
-        }
-        const bool same = SameDepartment(ctx.Info().Deps[n - 1], *want);
-        if (!same) {
-            ctx.Err << "vornik-cli: " << what << " reads back differently from what was written\n";
-            status = CliFailed;
-        }
-        list.push_back({{"number", n}, {"confirmed", same}});
-    }
-    report = {{"departments", list}, {"confirmed", status == CliOk}};
-    return status;
-}
 
 void AddDepartmentsCommands() {
     AddCliCommand({"departments get", "", "the departments, in the file form departments set reads",
@@ -191,7 +119,7 @@ void AddDepartmentsCommands() {
                    "kind is goods, service or closed; tax group A..E or - for none; price in\n"
                    "roubles, like 12.50 (0.00: the price is entered at the sale).\n",
                    true, 0, 0, Get});
-    AddCliCommand({"departments set", "FILE", "write the departments listed in FILE (- for standard input)",
+    AddCliCommand({"departments set", "FILE|FILE.json", "write the departments listed in FILE (- for standard input)",
                    "FILE is UTF-8 text, one department per line, as departments get prints it:\n"
                    "  number;kind;name;tax group;price\n"
                    "  1;goods;Хлеб;A;0.00\n"
@@ -202,6 +130,11 @@ void AddDepartmentsCommands() {
                    "of code page 1251; tax group A..E or - for none; price in roubles with at most\n"
                    "two decimals. Empty lines and lines starting with # are skipped. Departments\n"
                    "not listed stay as they are. The whole file is checked before anything is\n"
-                   "written; each department is read back after writing.\n",
+                   "written; only the departments that differ from the register's are written,\n"
+                   "and each is read back after writing.\n"
+                   "FILE.json (or - with --json) holds what --json departments get prints.\n"
+                   "With --check nothing is written: the changes are only shown. With --json\n"
+                   "the report is {changed, check, departments: [{number, before, after,\n"
+                   "changed}]}.\n",
                    true, 1, 1, Set});
 }

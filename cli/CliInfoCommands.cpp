@@ -1,6 +1,6 @@
 // ports, info.
 #include "cli/CliCommand.h"
-#include "cli/CliRegisterWork.h"
+#include "ops/RegisterOps.h"
 
 #include "app/ProjectsVars.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 int Ports(TCliContext& ctx) {
     const nlohmann::json list = PortsJson();
-    if (ctx.Options.Json) {
+    if (ctx.Tool.Json) {
         ctx.PrintJson(list);
         return CliOk;
     }
@@ -33,34 +33,6 @@ int Info(TCliContext& ctx) {
 }
 
 }  // namespace
-
-nlohmann::json PortsJson() {
-    nlohmann::json list = nlohmann::json::array();
-    std::istringstream in(EnumComPorts());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("COM", 0) != 0) continue;
-        const int n = std::stoi(line.substr(3));
-        list.push_back({{"port", n}, {"device", PortDevicePath(n)}, {"busy", line.find("BUSY") != std::string::npos}});
-    }
-    return list;
-}
-
-int InfoJson(TCliContext& ctx, nlohmann::json& doc) {
-    if (!ctx.Do(&TProtocolKKM::GetKKMInfo, "reading the register's identity") ||
-        !ctx.Do(&TProtocolKKM::GetDateTime, "reading the register's clock"))
-        return CliFailed;
-    const TKKMInfo& info = ctx.Info();
-    doc = {{"model", info.Model},
-           {"serialNumber", info.SerialNumber},
-           {"version", info.Version},
-           {"mode", info.Mode},
-           {"modeText", KKMModeText(info.Mode)},
-           {"date", info.DateText},
-           {"time", info.TimeText}};
-    return CliOk;
-}
 
 void AddInfoCommands() {
     AddCliCommand({"ports", "", "list the serial ports, BUSY where another program holds one",

@@ -2,7 +2,7 @@
 // journal as receipt text and source lines, and the offline conversions of
 // its saved data file and of raw packet bytes.
 #include "cli/CliCommand.h"
-#include "cli/CliRegisterWork.h"
+#include "ops/RegisterOps.h"
 
 #include "app/AppHooks.h"
 #include "app/TextCodec.h"
@@ -48,8 +48,8 @@ bool ReadInput(TCliContext& ctx, const std::string& path, std::string& bytes) {
     }
     errno = 0;
     if (!DirExists(path) && ReadFileBytes(path, bytes)) return true;
-    ctx.Err << "vornik-cli: cannot read " << path << ": "
-            << (DirExists(path) ? "it is a folder" : errno != 0 ? std::strerror(errno) : "read error") << "\n";
+    ctx.Fail(TOpsKind::FileError, "cannot read " + path + ": " +
+                                      (DirExists(path) ? "it is a folder" : errno != 0 ? std::strerror(errno) : "read error"));
     return false;
 }
 
@@ -58,77 +58,19 @@ bool CanWriteTo(TCliContext& ctx, const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     if (DirExists(path)) {
-        ctx.Err << "vornik-cli: " << path << " is a folder\n";
+        ctx.Fail(TOpsKind::FileError, path + " is a folder");
         return false;
     }
     if (!DirExists(folder)) {
-        ctx.Err << "vornik-cli: no folder " << folder << " for " << path << "\n";
+        ctx.Fail(TOpsKind::FileError, "no folder " + folder + " for " + path);
         return false;
     }
     return true;
 }
 
-// What the read delivers, with the count of operations drawn in place on
-// standard error when it is a terminal; a message ends the count's line first.
-class TCliMagazine : public IMagazineView, public IConsole {
-public:
-    TCliMagazine(std::ostream& err, const TTransferState& transfer, bool count)
-        : err_(err), transfer_(transfer), next_(Console()), terminal_(count && isatty(STDERR_FILENO) != 0) {
-        SetConsole(this);
-    }
-    ~TCliMagazine() override {
-        EndCount();
-        SetConsole(next_);
-    }
-
-    void ClearMagazine() override {
-        Source.clear();
-        Text.clear();
-    }
-    void AddMagazineLines(const std::string& source, const std::string& text) override {
-        Source += source;
-        Text += text;
-        const auto now = std::chrono::steady_clock::now();
-        if (terminal_ && (!drawn_ || now - drawnAt_ >= std::chrono::milliseconds(100))) {
-            err_ << "\rjournal: " << transfer_.TransferPos << " operations";
-            err_.flush();
-            drawn_ = true;
-            drawnAt_ = now;
-        }
-    }
-    void EndMagazine() override { EndCount(); }
-
-    int LineCount() const override { return next_ ? next_->LineCount() : 0; }
-    void DeleteFirstLine() override {}
-    void Reset() override {}
-    void AddLine(const std::string& line) override {
-        EndCount();
-        if (next_) next_->AddLine(line);
-    }
-
-    std::string Source;
-    std::string Text;
-
-private:
-    // The count as it stands, and the end of its line.
-    void EndCount() {
-        if (!drawn_) return;
-        err_ << "\rjournal: " << transfer_.TransferPos << " operations\n";
-        err_.flush();
-        drawn_ = false;
-    }
-
-    std::ostream& err_;
-    const TTransferState& transfer_;
-    IConsole* next_;
-    bool terminal_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point drawnAt_;
-};
-
 int Read(TCliContext& ctx) {
-    const std::string& textFile = ctx.Options.Text;
-    const std::string& dataFile = ctx.Options.Data;
+    const std::string& textFile = ctx.Tool.Text;
+    const std::string& dataFile = ctx.Tool.Data;
     if ((!textFile.empty() && !CanWriteTo(ctx, textFile)) || (!dataFile.empty() && !CanWriteTo(ctx, dataFile)))
         return CliUsage;
     // Ctrl+C stops the read between packets, as the page's stop button does.
@@ -147,10 +89,14 @@ int Read(TCliContext& ctx) {
     if (!textFile.empty()) saved = SaveMagazineFile(textFile, text) && saved;
     if (!dataFile.empty()) saved = SaveMagazineFile(dataFile, source) && saved;
     if (textFile.empty() && dataFile.empty()) ctx.Out << WithLf(text);
-    if (!saved) return CliFailed;
+    if (!saved) {
+        ctx.Error = {TOpsKind::FileError, "the journal could not be saved", ""};  // the save has said why
+        return OpsFailed;
+    }
     if (status == CliOk) return CliOk;
     const std::string kept = std::to_string(doc["operations"].get<int>()) + " operations kept";
-    return ctx.Fail(stopped ? "journal read stopped: " + kept : "journal read failed on " + ctx.Port.DeviceName() + ": " + kept);
+    return ctx.Fail(ctx.Error.Kind, stopped ? "journal read stopped: " + kept
+                                            : "journal read failed on " + ctx.Port.DeviceName() + ": " + kept);
 }
 
 int Render(TCliContext& ctx) {
@@ -177,25 +123,6 @@ int Decode(TCliContext& ctx) {
 
 }  // namespace
 
-int ReadJournal(TCliContext& ctx, nlohmann::json& doc, bool& stopped) {
-    TTransferState transfer;
-    TCliMagazine view(ctx.Err, transfer, !ctx.Progress);
-    TMagazineReader reader(ctx.Link, [&ctx] { return ctx.Port.IsOpen() || ctx.OpenPort(); }, transfer, view);
-    const auto previousHooks = AppHooks();
-    AppHooks().ProcessEvents = [&] {
-        if (ctx.StopRequested && ctx.StopRequested()) transfer.StopRequested = true;
-        if (ctx.Progress) ctx.Progress(transfer.TransferPos, 0);
-    };
-    const TMagazineReadResult result = reader.Read();
-    AppHooks() = previousHooks;
-    stopped = result == TMagazineReadResult::Partial;
-    if (result == TMagazineReadResult::NotConnected) return CliFailed;
-    doc = {{"operations", std::count(view.Source.begin(), view.Source.end(), '\n')},
-           {"text", view.Text},
-           {"source", view.Source}};
-    return result == TMagazineReadResult::Loaded ? CliOk : CliFailed;
-}
-
 void AddJournalCommands() {
     AddCliCommand({"journal read", "[--text FILE] [--data FILE]", "the register's whole electronic journal",
                    "Reads the journal in one streamed transfer (the count of operations on a\n"
@@ -203,7 +130,7 @@ void AddJournalCommands() {
                    "lines, one operation a line, to the --data file; both in code page 1251 with\n"
                    "CR LF, replacing the files. Without either the receipt text goes to standard\n"
                    "output. Ctrl+C stops the read between packets; what arrived is kept and the\n"
-                   "status is 1, as after a failed read.\n",
+                   "status is 5 (a failed read: 4, or 3 for the port).\n",
                    true, 0, 0, Read});
     AddCliCommand({"journal render", "DATAFILE", "a saved journal data file as receipt text",
                    "Turns the source lines of a data file (as \"Сохранить данные в файл\" or\n"

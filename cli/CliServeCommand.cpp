@@ -8,9 +8,9 @@ namespace {
 
 int Serve(TCliContext& ctx) {
     TServeOptions options;
-    if (!ctx.Options.Listen.empty()) options.Listen = ctx.Options.Listen;
-    options.TokenFile = ctx.Options.TokenFile;
-    options.AllowRemote = ctx.Options.AllowRemote;
+    if (!ctx.Tool.Listen.empty()) options.Listen = ctx.Tool.Listen;
+    options.TokenFile = ctx.Tool.TokenFile;
+    options.AllowRemote = ctx.Tool.AllowRemote;
     return RunServe(options, ctx.Out, ctx.Err);
 }
 

@@ -1,6 +1,6 @@
 // taxes.
 #include "cli/CliCommand.h"
-#include "cli/CliRegisterWork.h"
+#include "ops/RegisterOps.h"
 
 #include <cstdio>
 #include <ostream>
@@ -23,23 +23,6 @@ int Taxes(TCliContext& ctx) {
 }
 
 }  // namespace
-
-int TaxesJson(TCliContext& ctx, nlohmann::json& list) {
-    list = nlohmann::json::array();
-    for (int n = 1; n <= KKMTaxCount; ++n) {
-        if (!ctx.Do(&TProtocolKKM::GetTax, n, "reading tax " + std::to_string(n))) return CliFailed;
-        const TTaxRec& t = ctx.Info().Taxes[n - 1];
-        const bool defined = t.Defined == 0xAA;
-        nlohmann::json tax = {{"number", n}, {"group", std::string(1, static_cast<char>('A' + n - 1))}, {"defined", defined}};
-        if (defined) {
-            tax["type"] = t.Type;
-            tax["percent"] = t.Percent;
-            tax["name"] = t.Name;
-        }
-        list.push_back(tax);
-    }
-    return CliOk;
-}
 
 void AddTaxesCommand() {
     AddCliCommand({"taxes", "", "the register's five taxes (tax groups A..E)",

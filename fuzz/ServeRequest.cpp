@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     r.Body = in.Rest();
     // The search tries the machine's real ports: only its body is taken here.
     if (r.Path.find("search") != std::string::npos) {
-        TCliOptions options;
+        TOpsOptions options;
         TBodyError error;
         (void)ParseSearchBody(r.Body, options, error);
         return 0;

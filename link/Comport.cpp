@@ -65,6 +65,7 @@ bool TComPort::Open() {
     MT("init COM", mdHardWare);
     TComOpenFailure failure = TComOpenFailure::None;
     auto device = TComDevice::Open(name, failure);
+    openFailure_ = failure;
     if (!device) {
         // The system's own reason says what the two texts cannot, for
         // example a user lacking permission on the device.
@@ -83,6 +84,7 @@ bool TComPort::Open() {
     t.WriteTotalTimeoutConstant = WriteTotalTimeoutConstant;
     const int result = device->Configure(speed_, t);
     if (result != 0) {
+        openFailure_ = TComOpenFailure::NotSerial;
         Error(ConfigureErrorText(result), true, true, true);
         Error(name + " " + std::to_string(speed_) + ": " + SysErrorText(), false, true, true);
         return false;  // the device closes as it goes out of scope

@@ -7,6 +7,10 @@
 
 class TComDevice;
 
+// Why a port did not open. NotSerial: opened, but the line settings cannot
+// be applied (a plain file).
+enum class TComOpenFailure { None, NotFound, Busy, NotSerial };
+
 class TComPort {
 public:
     TComPort();
@@ -27,6 +31,8 @@ public:
 
     // True when the port is open afterwards (also when it already was).
     bool Open();
+    // Why the last Open failed (None after a successful one).
+    TComOpenFailure OpenFailure() const { return openFailure_; }
     // False when it was not open.
     bool Close();
     bool IsOpen() const;
@@ -70,6 +76,7 @@ public:
 
 private:
     std::unique_ptr<TComDevice> device_;
+    TComOpenFailure openFailure_ = TComOpenFailure::None;
     int speed_ = 19200;
     int portNumber_ = 0;
     std::string devicePath_;

@@ -3,6 +3,8 @@
 // system calls of the serial port live behind this interface (ComportPosix.cpp
 // on POSIX systems; a Windows implementation goes beside it).
 #pragma once
+#include "link/Comport.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -17,7 +19,6 @@ struct TComTimeouts {
     int WriteTotalTimeoutConstant = 0;
 };
 
-enum class TComOpenFailure { None, NotFound, Busy };
 
 class TComDevice {
 public:

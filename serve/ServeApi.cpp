@@ -2,8 +2,8 @@
 
 #include "app/Dialog.h"
 #include "app/U_filedirwork.h"
-#include "cli/CliRegisterWork.h"
-#include "cli/CliText.h"
+#include "ops/RegisterOps.h"
+#include "ops/OpsText.h"
 #include "goods/GoodsExchange.h"
 #include "kkm/KKMCommands.h"
 #include "serve/ServeBodies.h"
@@ -70,12 +70,30 @@ std::mutex& ProfileStoreMutex() {
 
 }  // namespace
 
-TServeResponse WorkResponse(int status, const json& doc, const std::string& errorText, const std::string& field) {
-    if (status == CliOk) return JsonResponse(200, doc);
-    TServeResponse r = ErrorResponse(status == CliUsage ? 400 : 502, ErrorText(errorText), field);
-    if (!doc.is_null()) {
+int HttpStatusOf(TOpsKind kind) {
+    switch (kind) {
+        case TOpsKind::None: return 200;
+        case TOpsKind::BadInput:
+        case TOpsKind::FileError: return 400;
+        case TOpsKind::PortMissing: return 404;
+        case TOpsKind::PortBusy:
+        case TOpsKind::NotSerial:
+        case TOpsKind::Stopped: return 409;
+        case TOpsKind::NoAnswer:
+        case TOpsKind::Refused:
+        case TOpsKind::NotKept: return 502;
+    }
+    return 502;
+}
+
+TServeResponse WorkResponse(int status, const json& doc, const std::string& errorText, const TOpsError& error) {
+    if (status == OpsOk) return JsonResponse(200, doc);
+    const TOpsKind kind = error.Kind == TOpsKind::None ? TOpsKind::Refused : error.Kind;
+    TServeResponse r = ErrorResponse(HttpStatusOf(kind), ErrorText(errorText), error.Field);
+    {
         json body = json::parse(r.Body);
-        body["result"] = doc;
+        body["kind"] = OpsKindName(kind);
+        if (!doc.is_null()) body["result"] = doc;
         r.Body = body.dump(-1, ' ', false, json::error_handler_t::replace);
     }
     return r;
@@ -145,12 +163,12 @@ TServeResponse TServeApi::Api(const TServeRequest& r, const std::vector<std::str
         if (parts.size() == 3 && r.Method != "GET") return MethodNotAllowed();
         if (parts.size() == 4 && r.Method != "DELETE") return MethodNotAllowed();
         std::lock_guard<std::mutex> lock(ProfileStoreMutex());
-        std::ostringstream out, err;
-        TCliContext ctx({}, out, err);
+        std::ostringstream err;
+        TOpsContext ctx({}, err);
         json doc;
         const int status = parts.size() == 3 ? ProfilesJson(ctx, doc) : DeleteProfileKey(ctx, parts[3], doc);
-        if (status == CliUsage) return ErrorResponse(404, ErrorText(err.str()));
-        return WorkResponse(status, doc, err.str(), ctx.ErrorField);
+        if (status != OpsOk && ctx.Error.Kind == TOpsKind::BadInput) return ErrorResponse(404, ErrorText(err.str()));
+        return WorkResponse(status, doc, err.str(), ctx.Error);
     }
     if (what == "search" && parts.size() == 3) {
         if (r.Method != "POST") return MethodNotAllowed();
@@ -204,10 +222,10 @@ TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
     task.Speed = line.Speed;
     task.Net = line.Net;
     task.OwnPort = ownPort;
-    task.Work = [answer, work](TCliContext& ctx) {
+    task.Work = [answer, work](TOpsContext& ctx) {
         json doc;
         const int status = work(ctx, doc);
-        answer->set_value(WorkResponse(status, doc, static_cast<std::ostringstream&>(ctx.Err).str(), ctx.ErrorField));
+        answer->set_value(WorkResponse(status, doc, static_cast<std::ostringstream&>(ctx.Err).str(), ctx.Error));
     };
     task.Refused = [answer](TPortOutcome outcome, const std::string& why) {
         try {
@@ -223,7 +241,7 @@ TServeResponse TServeApi::Call(const TLine& line, TWork work, bool ownPort) {
 }
 
 TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
-                                   std::function<int(TCliContext&, TServeJob&, json&)> work) {
+                                   std::function<int(TOpsContext&, TServeJob&, json&)> work) {
     TPortWorker* worker = Worker(line.Device);
     if (!worker) return ErrorResponse(503, "the service is stopping");
     auto job = jobs_.Add(kind);
@@ -231,7 +249,7 @@ TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
     task.Speed = line.Speed;
     task.Net = line.Net;
     task.OwnPort = true;
-    task.Work = [job, work](TCliContext& ctx) {
+    task.Work = [job, work](TOpsContext& ctx) {
         if (job->StopRequested()) {
             job->Finish(TServeJob::TState::Stopped, nullptr, "stopped before it started", 0);
             return;
@@ -241,11 +259,11 @@ TServeResponse TServeApi::StartJob(const TLine& line, const std::string& kind,
         ctx.StopRequested = [job] { return job->StopRequested(); };
         json doc;
         const int status = work(ctx, *job, doc);
-        if (status == CliOk) {
+        if (status == OpsOk) {
             job->Finish(TServeJob::TState::Done, doc);
             return;
         }
-        const TServeResponse r = WorkResponse(status, nullptr, static_cast<std::ostringstream&>(ctx.Err).str(), "");
+        const TServeResponse r = WorkResponse(status, nullptr, static_cast<std::ostringstream&>(ctx.Err).str(), ctx.Error);
         job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Failed, doc,
                     json::parse(r.Body)["error"].get<std::string>(), r.Status);
     };
@@ -277,23 +295,23 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
         TBodyError error;
         if (what == "options") {
             std::vector<TOptionWant> wanted;
-            if (!ParseOptionsBody(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
-            return Call(line, [wanted](TCliContext& ctx, json& doc) { return WriteOptions(ctx, wanted, doc); });
+            if (!ParseOptionsInput(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
+            return Call(line, [wanted](TOpsContext& ctx, json& doc) { return WriteOptions(ctx, wanted, doc); });
         }
         if (what == "departments") {
             std::vector<TDepartmentWant> wanted;
-            if (!ParseDepartmentsBody(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
-            return Call(line, [wanted](TCliContext& ctx, json& doc) { return WriteDepartments(ctx, wanted, doc); });
+            if (!ParseDepartmentsInput(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
+            return Call(line, [wanted](TOpsContext& ctx, json& doc) { return WriteDepartments(ctx, wanted, doc); });
         }
         std::map<std::string, TLinesWant> wanted;
-        if (!ParseLinesBody(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
-        return Call(line, [wanted](TCliContext& ctx, json& doc) { return WriteLines(ctx, wanted, doc); });
+        if (!ParseLinesInput(r.Body, wanted, error)) return ErrorResponse(400, error.Text, error.Field);
+        return Call(line, [wanted](TOpsContext& ctx, json& doc) { return WriteLines(ctx, wanted, doc); });
     }
     if (n == 6 && what == "goods" && parts[5] != "read-all" && parts[5] != "write-all") {
         if (m != "GET") return MethodNotAllowed();
         long long code = 0;
         if (!ParseWhole(parts[5], 0, MaxSingleGoodsCode, code)) return ErrorResponse(404, "a goods code is 0..9999");
-        return Call(line, [code](TCliContext& ctx, json& doc) { return GoodsJson(ctx, static_cast<int>(code), doc); });
+        return Call(line, [code](TOpsContext& ctx, json& doc) { return GoodsJson(ctx, static_cast<int>(code), doc); });
     }
     if (n == 6 && what == "goods") {
         if (m != "POST") return MethodNotAllowed();
@@ -303,11 +321,11 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
         if (parts[5] == "read-all") {
             const bool csv = format != "dbf";
             const std::string scratch = config_.ScratchDir;
-            return StartJob(line, "goods read-all", [csv, scratch](TCliContext& ctx, TServeJob& job, json& doc) {
+            return StartJob(line, "goods read-all", [csv, scratch](TOpsContext& ctx, TServeJob& job, json& doc) {
                 const std::string path = JoinPath(scratch, "vornik-serve-goods-" + job.Id + (csv ? ".csv" : ".dbf"));
                 const int status = ReadAllGoods(ctx, path, doc);
                 std::string bytes;
-                if (status == CliOk && ReadFileBytes(path, bytes)) {
+                if (status == OpsOk && ReadFileBytes(path, bytes)) {
                     job.SetFile(std::move(bytes), csv ? "text/csv; charset=utf-8" : "application/x-dbase",
                                 csv ? "goods.csv" : "goods.dbf");
                     doc = {{"records", doc["records"]},
@@ -328,10 +346,10 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
                                                                   std::to_string(++counter) + (csv ? ".csv" : ".dbf"));
         if (!WriteFileAtomic(path, r.Body)) return ErrorResponse(500, "cannot keep the body in " + config_.ScratchDir);
         {
-            std::ostringstream out, err;
-            TCliContext check({}, out, err);
+            std::ostringstream err;
+            TOpsContext check({}, err);
             TBD bd;
-            if (CheckGoodsFile(check, path, bd.mtTOBAP) != CliOk) {
+            if (CheckGoodsFile(check, path, bd.mtTOBAP) != OpsOk) {
                 unlink(path.c_str());
                 // The scratch file's name means nothing to the client: the
                 // error speaks of the body it sent.
@@ -343,7 +361,7 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
                 return ErrorResponse(400, text, "body");
             }
         }
-        return StartJob(line, "goods write-all", [path](TCliContext& ctx, TServeJob&, json& doc) {
+        return StartJob(line, "goods write-all", [path](TOpsContext& ctx, TServeJob&, json& doc) {
             const int status = WriteAllGoods(ctx, path, doc);
             unlink(path.c_str());
             return status;
@@ -358,7 +376,7 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
         const bool apply = n == 6;
         return Call(
             line,
-            [apply, name, saved](TCliContext& ctx, json& doc) {
+            [apply, name, saved](TOpsContext& ctx, json& doc) {
                 std::lock_guard<std::mutex> lock(ProfileStoreMutex());
                 return apply ? ApplyProfileJson(ctx, name, doc) : SaveProfileJson(ctx, name, saved, doc);
             },
@@ -366,7 +384,7 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
     }
     if (n == 6 && what == "journal" && parts[5] == "read") {
         if (m != "POST") return MethodNotAllowed();
-        return StartJob(line, "journal read", [](TCliContext& ctx, TServeJob&, json& doc) {
+        return StartJob(line, "journal read", [](TOpsContext& ctx, TServeJob&, json& doc) {
             bool stopped = false;
             return ReadJournal(ctx, doc, stopped);
         });
@@ -375,7 +393,7 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
 }
 
 TServeResponse TServeApi::Search(const TServeRequest& r) {
-    TCliOptions options;
+    TOpsOptions options;
     options.Speed = config_.DefaultSpeed;
     options.Net = config_.DefaultNet;
     TBodyError error;
@@ -384,16 +402,16 @@ TServeResponse TServeApi::Search(const TServeRequest& r) {
     if (stopped_) return ErrorResponse(503, "the service is stopping");
     auto job = jobs_.Add("search");
     searches_.emplace_back([job, options] {
-        std::ostringstream out, err;
-        TCliContext ctx(options, out, err);
-        TCliErrConsole console(err);
+        std::ostringstream err;
+        TOpsContext ctx(options, err);
+        TOpsErrConsole console(err);
         SetThreadConsole(&console);
         job->Start();
         ctx.Progress = [job](int done, int total) { job->SetProgress(done, total); };
         ctx.StopRequested = [job] { return job->StopRequested(); };
         json list;
         try {
-            if (SearchJson(ctx, list) == CliOk)
+            if (SearchJson(ctx, list) == OpsOk)
                 job->Finish(job->StopRequested() ? TServeJob::TState::Stopped : TServeJob::TState::Done, list);
             else
                 job->Finish(TServeJob::TState::Failed, nullptr, ErrorText(err.str()), 400);

@@ -48,7 +48,7 @@ private:
         int Speed = 0;
         int Net = 0;
     };
-    using TWork = std::function<int(TCliContext& ctx, nlohmann::json& doc)>;
+    using TWork = std::function<int(TOpsContext& ctx, nlohmann::json& doc)>;
 
     TServeResponse Api(const TServeRequest& r, const std::vector<std::string>& parts);
     TServeResponse Register(const TServeRequest& r, const std::vector<std::string>& parts);
@@ -60,7 +60,7 @@ private:
     TServeResponse Call(const TLine& line, TWork work, bool ownPort = false);
     // Queues work on the port's worker as a job: 202 with its number.
     TServeResponse StartJob(const TLine& line, const std::string& kind,
-                            std::function<int(TCliContext&, TServeJob&, nlohmann::json&)> work);
+                            std::function<int(TOpsContext&, TServeJob&, nlohmann::json&)> work);
     TPortWorker* Worker(const std::string& device);
 
     TServeConfig config_;
@@ -71,6 +71,8 @@ private:
     std::vector<std::thread> searches_;
 };
 
-// The HTTP status for a tool function's exit status and what it said.
-TServeResponse WorkResponse(int status, const nlohmann::json& doc, const std::string& errorText,
-                            const std::string& field);
+// The HTTP status of a failure's kind (200 for none).
+int HttpStatusOf(TOpsKind kind);
+// The answer to an operation: its document, or its failure (kind, field and
+// what it said) with what it had got.
+TServeResponse WorkResponse(int status, const nlohmann::json& doc, const std::string& errorText, const TOpsError& error);

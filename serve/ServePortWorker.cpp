@@ -39,13 +39,12 @@ void TPortWorker::Stop() {
 }
 
 void TPortWorker::Run() {
-    std::ostringstream out, err;
-    TCliOptions options;
+    std::ostringstream err;
+    TOpsOptions options;
     options.Device = device_;
-    options.Json = true;
-    TCliContext ctx(options, out, err);
+    TOpsContext ctx(options, err);
     // The messages of this thread's exchanges go to the request's error text.
-    TCliErrConsole console(std::cerr);
+    TOpsErrConsole console(std::cerr);
     SetThreadConsole(&console);
     for (;;) {
         TTask task;
@@ -56,9 +55,8 @@ void TPortWorker::Run() {
             task = std::move(queue_.front());
             queue_.pop_front();
         }
-        out.str("");
         err.str("");
-        ctx.ErrorField.clear();
+        ctx.Error = {};
         ctx.Progress = nullptr;
         ctx.StopRequested = nullptr;
         ctx.Options.Speed = task.Speed;

@@ -3,7 +3,7 @@
 // they came, so that exchanges on one port never mix while different ports
 // work at once.
 #pragma once
-#include "cli/CliCommand.h"
+#include "ops/OpsContext.h"
 
 #include <condition_variable>
 #include <deque>
@@ -31,7 +31,7 @@ public:
         // Told NoDevice or Busy (the device could not be opened; why holds
         // what the port said), Stopped (the service stops before it ran) or
         // Failed (the work ended by an exception: why holds its text).
-        std::function<void(TCliContext& ctx)> Work;
+        std::function<void(TOpsContext& ctx)> Work;
         std::function<void(TPortOutcome outcome, const std::string& why)> Refused;
     };
 

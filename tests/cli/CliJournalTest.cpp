@@ -129,12 +129,12 @@ TEST(CliJournal, AFileThatCannotBeWrittenIsRefusedBeforeTheRead) {
     EXPECT_NE(r.Err.find("--data takes a file name"), std::string::npos) << r.Err;
 }
 
-TEST(CliJournal, AFailedReadEndsWithStatusOne) {
+TEST(CliJournal, AFailedReadEndsWithStatusFour) {
     TCliRig rig;
     std::string error;
     ASSERT_TRUE(rig.Sim.AddFault("silent:1:0", error)) << error;
     const TRun r = rig.Run({"journal", "read", "--data", "d.txt"});
-    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Status, 4);
     EXPECT_NE(r.Err.find("Сбой при загрузке ОТЧЕТА"), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("vornik-cli: journal read failed on "), std::string::npos) << r.Err;
     EXPECT_TRUE(FileExists(rig.Dir + "/d.txt")) << "what arrived (nothing) is kept";
@@ -228,7 +228,7 @@ TEST(CliJournal, CtrlCStopsTheReadAndKeepsWhatArrived) {
                                      }
                                  });
     ASSERT_TRUE(interrupted) << r.Err;
-    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(r.Status, 5) << r.Err;
     EXPECT_NE(r.Err.find("ОТЧЕТ частично загружен"), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("vornik-cli: journal read stopped: "), std::string::npos) << r.Err;
     const auto kept = Lines(FileText(dir + "/d.txt"));

@@ -65,7 +65,7 @@ TEST(CliProfiles, SaveListApplyAndDeleteOnTheWorkingDirectorysStore) {
     EXPECT_EQ(now.Departments[0].Name, original.Departments[0].Name);
 
     const TRun unknown = rig.Run({"profiles", "apply", "Нет такого"});
-    EXPECT_EQ(unknown.Status, 1);
+    EXPECT_EQ(unknown.Status, 2);
     EXPECT_NE(unknown.Err.find("no profile \"Нет такого\" for this register (serial number 001234567890, version ver012)"),
               std::string::npos)
         << unknown.Err;
@@ -74,7 +74,7 @@ TEST(CliProfiles, SaveListApplyAndDeleteOnTheWorkingDirectorysStore) {
     ASSERT_EQ(del.Status, 0) << del.Err;
     EXPECT_EQ(del.Out, "deleted \"Магазин\" (template ver012)\n");
     EXPECT_EQ(Lines(RunCli({"profiles", "list"}, rig.Dir).Out).size(), 1u);
-    EXPECT_EQ(RunCli({"profiles", "delete", "Магазин"}, rig.Dir).Status, 1);
+    EXPECT_EQ(RunCli({"profiles", "delete", "Магазин"}, rig.Dir).Status, 2);
 }
 
 TEST(CliProfiles, SavedProfilesOfTwoRegistersAreDeletedBySerialNumber) {
@@ -97,7 +97,7 @@ TEST(CliProfiles, SavedProfilesOfTwoRegistersAreDeletedBySerialNumber) {
 
     // The saved profile of this register (now 999999999999) is gone: nothing to apply.
     const TRun apply = rig.Run({"profiles", "apply", "Сохраненная"});
-    EXPECT_EQ(apply.Status, 1);
+    EXPECT_EQ(apply.Status, 2);
 }
 
 TEST(CliProfiles, WrongCommandLinesAndAMissingRegister) {
@@ -118,7 +118,7 @@ TEST(CliProfiles, WrongCommandLinesAndAMissingRegister) {
 
     // A register that does not answer: nothing is stored.
     const TRun dead = RunCli({"--device", "/nonexistent/vornik-register", "profiles", "save", "Шаблон"}, rig.Dir);
-    EXPECT_EQ(dead.Status, 1) << dead.Err;
+    EXPECT_EQ(dead.Status, 3) << dead.Err;
     EXPECT_NE(dead.Err.find("connecting to the register failed"), std::string::npos) << dead.Err;
     EXPECT_FALSE(FileExists(rig.Dir + "/bd/Profile.dbf"));
 }

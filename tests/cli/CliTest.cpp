@@ -167,28 +167,52 @@ TEST(CliRead, TraceShowsTheLinkOnStandardError) {
     EXPECT_TRUE(rig.Run({"taxes"}).Err.empty());
 }
 
-TEST(CliFailure, TheRegistersRefusalAndAMissingLinkEndWithStatusOne) {
+// With --json a failure is one object on standard output, its kind matching the status.
+void ExpectFailure(const TRun& r, int status, const std::string& kind, const std::string& field = "") {
+    EXPECT_EQ(r.Status, status) << kind << "\n" << r.Err;
+    const json doc = json::parse(r.Out, nullptr, false);
+    ASSERT_TRUE(doc.is_object()) << kind << ": " << r.Out;
+    EXPECT_EQ(doc["error"]["kind"], kind) << r.Out;
+    EXPECT_FALSE(doc["error"]["message"].get<std::string>().empty()) << r.Out;
+    EXPECT_EQ(doc["error"]["field"], field) << r.Out;
+}
+
+TEST(CliFailure, EachKindOfFailureHasItsExitStatus) {
     TCliRig rig;
     const TRun missing = rig.Run({"goods", "get", "99"});
     EXPECT_EQ(missing.Status, 1);
     EXPECT_NE(missing.Err.find("Товар/услуга не найдены"), std::string::npos) << missing.Err;
     EXPECT_NE(missing.Err.find("vornik-cli: reading goods 99 failed"), std::string::npos);
+    ExpectFailure(rig.Run({"--json", "goods", "get", "99"}), 1, "refused");
+    ExpectFailure(rig.Run({"--json", "options", "set", "3=11"}), 2, "bad-input", "3=11");
+    ExpectFailure(rig.Run({"--json", "options", "get", "extra"}), 2, "bad-input");
 
     // A line nobody answers on.
     TSimLine silent;
     std::string error;
     ASSERT_TRUE(silent.Open(error)) << error;
     const TRun dead = RunCli({"--device", silent.DevicePath(), "info"});
-    EXPECT_EQ(dead.Status, 1);
+    EXPECT_EQ(dead.Status, 4);
     EXPECT_NE(dead.Err.find("vornik-cli: reading the register's identity failed on " + silent.DevicePath() +
                             ": the register did not answer"),
               std::string::npos)
         << dead.Err;
     EXPECT_TRUE(dead.Out.empty());
+    ExpectFailure(RunCli({"--json", "--device", silent.DevicePath(), "info"}), 4, "no-answer");
 
     const TRun nodevice = RunCli({"--device", rig.Dir + "/nothing", "info"});
-    EXPECT_EQ(nodevice.Status, 1);
+    EXPECT_EQ(nodevice.Status, 3);
     EXPECT_NE(nodevice.Err.find("No such file or directory"), std::string::npos) << nodevice.Err;
+    ExpectFailure(RunCli({"--json", "--device", rig.Dir + "/nothing", "info"}), 3, "port-missing");
+    ExpectFailure(RunCli({"--json", "--device", rig.File("plain.txt", "x"), "info"}), 3, "not-serial");
+    {
+        TComPort holder;  // another program holds the register's port
+        holder.SetDevicePath(rig.Sim.DevicePath());
+        ASSERT_TRUE(holder.Open());
+        ExpectFailure(rig.RunDevice({"--json", "info"}), 3, "port-busy");
+    }
+    // Error lines have one form, the console's time stamps gone.
+    for (const auto& line : Lines(nodevice.Err)) EXPECT_EQ(line.rfind("vornik-cli: ", 0), 0u) << line;
 }
 
 TEST(CliWrite, OptionsAreWrittenReadBackAndCheckedAgainstTheirRanges) {
@@ -303,7 +327,7 @@ TEST(CliWrite, LinesFromAFileKeepWhatTheFileDoesNotName) {
     EXPECT_EQ(rig.Sim.State().Register.Header[0].Text, "   ООО \"ЗЕВРИН-ТОРГ\"");
 }
 
-TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndFailsWhenThereIsNone) {
+TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndSaysWhenThereIsNone) {
     // The register hears every speed; which one it is found at is the search
     // tests' business (a loaded machine may let the first probe pass).
     TCliRig rig;
@@ -325,9 +349,7 @@ TEST(CliSearch, PrintsTheRegistersFoundAsTextOrJsonAndFailsWhenThereIsNone) {
                                    "model": "ЗЕВРИН-101Ф", "serialNumber": "001234567890", "version": "ver012"}])"));
 
     const TRun none = RunCli({"search", "--ports", "7", "--net", "5"}, rig.Dir);
-    EXPECT_EQ(none.Status, 1) << none.Err;
+    EXPECT_EQ(none.Status, 4) << none.Err;
     EXPECT_TRUE(none.Out.empty()) << none.Out;
-    const TRun noneJson = RunCli({"search", "--ports", "7", "--net", "5", "--json"}, rig.Dir);
-    EXPECT_EQ(noneJson.Status, 1);
-    EXPECT_EQ(json::parse(noneJson.Out), json::array());
+    ExpectFailure(RunCli({"search", "--ports", "7", "--net", "5", "--json"}, rig.Dir), 4, "no-answer");
 }

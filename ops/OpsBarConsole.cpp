@@ -1,4 +1,4 @@
-#include "cli/CliBarConsole.h"
+#include "ops/OpsBarConsole.h"
 
 #include <algorithm>
 #include <ostream>

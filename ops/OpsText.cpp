@@ -1,4 +1,4 @@
-#include "cli/CliText.h"
+#include "ops/OpsText.h"
 
 #include "app/TextCodec.h"
 #include "kkm/Typessimpledata.h"
