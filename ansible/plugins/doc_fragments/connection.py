@@ -30,8 +30,8 @@ options:
     default: vornik-cli
   chdir:
     description:
-      - Working directory of the tool: its C(ports/COM<n>) links give port numbers their devices, and its log is
-        written there when the tool's own folder is not writable.
+      - Working directory of the tool, whose C(ports/COM<n>) links give port numbers their devices; the tool's log
+        goes there when the tool's own folder is not writable.
     type: path
 notes:
   - Runs C(vornik-cli) on the managed node, which must be installed there and see the register's port.

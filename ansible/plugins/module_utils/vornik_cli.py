@@ -39,16 +39,17 @@ class VornikCli(object):
         if p.get('net') is not None:
             self.base += ['--net', str(p['net'])]
 
-    def run(self, args, data=None, check=False, ok_codes=(0,)):
+    def run(self, args, data=None, check=False, ok_codes=(0,), text=False):
         """Runs the tool, returns (exit code, parsed JSON); fails the module
-        with the tool's error kind when the exit code is not in ok_codes."""
+        with the tool's error kind when the exit code is not in ok_codes.
+        text: a command that may answer in text (goods write-all does)."""
         cmd = list(self.base) + (['--check'] if check else []) + list(args)
         rc, out, err = self.module.run_command(cmd, data=data, cwd=self.module.params.get('chdir'))
         try:
             doc = json.loads(out) if out.strip() else None
         except ValueError:
             doc = None
-        if rc in ok_codes and doc is not None and not _is_error(doc):
+        if rc in ok_codes and (doc is not None or text) and not _is_error(doc):
             return rc, doc
         error = doc['error'] if _is_error(doc) else {}
         message = error.get('message') or err.strip() or out.strip() or 'vornik-cli exited with %d' % rc

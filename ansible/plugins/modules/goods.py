@@ -8,8 +8,8 @@ DOCUMENTATION = r'''
 module: goods
 short_description: Bring a register's goods table to a goods exchange file
 description:
-  - Copies I(src) from the controller to the managed node, checks every row, reads the register's goods table
-    and writes the table only when it differs from the file.
+  - Copies I(src) from the controller to the managed node, reads the register's goods table and writes the file
+    only when a row of it differs from the register's record (the sold quantity C(COUNT) is not compared).
   - The register takes goods only while it is off-line.
 options:
   src:
@@ -45,11 +45,17 @@ differing:
   description: Rows whose record on the register differed (and were written, unless in check mode).
   returned: success
   type: int
+codes:
+  description: The goods codes of those rows.
+  returned: success
+  type: list
+  elements: int
 '''
 
 import os
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.vornik.kkm.plugins.module_utils.goods_table import differing, read_table
 from ansible_collections.vornik.kkm.plugins.module_utils.vornik_cli import (
     CONNECTION_ARGS, MUTUALLY_EXCLUSIVE, VornikCli, fail_input)
 
@@ -63,11 +69,22 @@ def main():
     src = module.params['src']
     if os.path.splitext(src)[1].lower() not in ('.dbf', '.csv'):
         fail_input(module, '%s: a goods file is .dbf or .csv' % src, 'src')
-    report = VornikCli(module).run(['goods', 'write-all', src], check=module.check_mode)[1]
-    result = dict(report, changed=bool(report.get('changed')))
-    if module._diff and result['changed']:
-        result['diff'] = dict(before='%d goods rows differ\n' % report.get('differing', 0),
-                              after='%d goods rows as in the file\n' % report.get('records', 0))
+    try:
+        wanted = read_table(src)
+    except (IOError, ValueError) as e:
+        fail_input(module, '%s: %s' % (src, e), 'src')
+    # The tool writes a whole table without comparing it first, so the
+    # register's table is read and compared here.
+    tool = VornikCli(module)
+    held_path = os.path.join(module.tmpdir, 'register.csv')
+    tool.run(['goods', 'read-all', '--out', held_path])
+    codes = differing(wanted, read_table(held_path))
+    if codes and not module.check_mode:
+        tool.run(['goods', 'write-all', src], text=True)
+    result = dict(changed=bool(codes), records=len(wanted), differing=len(codes), codes=codes)
+    if module._diff and codes:
+        result['diff'] = dict(before='%d goods rows differ: %s\n' % (len(codes), ' '.join(map(str, codes))),
+                              after='%d goods rows as in the file\n' % len(wanted))
     module.exit_json(**result)
 
 

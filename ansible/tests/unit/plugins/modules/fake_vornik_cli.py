@@ -31,12 +31,16 @@ def main(argv):
     if words[0] == 'search':
         print(json.dumps(reg['search']))
         return 0 if reg['search'] else 1
+    if command == 'goods read-all':  # the table is kept as the file last written
+        with open(argv[argv.index('--out') + 1], 'w') as f:
+            f.write(reg.get('goods', 'CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\n'))
+        print(json.dumps(dict(records=0)))
+        return 0
     if command == 'goods write-all':
-        differing = 0 if reg.get('goods') == argv[-1] else 2
-        if not check:
-            reg['goods'] = argv[-1]
-            save(reg)
-        print(json.dumps(dict(changed=differing > 0, check=check, records=2, differing=differing)))
+        with open(argv[-1]) as f:
+            reg['goods'] = f.read()
+        save(reg)
+        print('wrote the goods')
         return 0
     given = json.load(sys.stdin)
     if command == 'options set':

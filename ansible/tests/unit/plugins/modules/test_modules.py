@@ -79,12 +79,18 @@ def test_info_gathers_only_what_is_asked_and_search_finding_none_is_fine(rig):
     assert '--all-nets' in rig.calls()[-1]
 
 
-def test_goods_written_once_and_not_in_check_mode(rig, tmp_path):
-    src = str(tmp_path / 'prices.csv')
-    result = rig.run(goods, dict(src=src), check=True, diff=True)
-    assert result['changed'] is True and result['differing'] == 2 and 'diff' in result
-    assert '--check' in rig.calls()[-1] and 'goods' not in rig.register()
-    assert rig.run(goods, dict(src=src))['changed'] is True
-    assert rig.run(goods, dict(src=src))['changed'] is False
+def test_goods_compared_before_written_and_not_in_check_mode(rig, tmp_path):
+    src = tmp_path / 'prices.csv'
+    src.write_text('CODE,TYPE,NAME,NG,PRICE,SECTION,VESOVOY,SHTRIH,ISBLOCK,COUNT\n'
+                   '1,170,Bread,1,"45,9",1,1,4607001234560,0,38\n2,0,,0,0,0,0,,0,0\n')
+    result = rig.run(goods, dict(src=str(src)), check=True, diff=True)
+    assert result['changed'] is True and result['codes'] == [1] and 'diff' in result
+    assert 'goods' not in rig.register()
+    assert rig.run(goods, dict(src=str(src)))['changed'] is True
+    assert rig.register()['goods'].startswith('CODE,TYPE')
+    src.write_text(src.read_text().replace('"45,9"', '45.90').replace(',38', ',7'))  # same price, other sold count
+    assert rig.run(goods, dict(src=str(src)))['changed'] is False
+    writes = [c for c in rig.calls() if 'write-all' in c]
+    assert len(writes) == 1
     result = rig.run(goods, dict(src=str(tmp_path / 'prices.txt')))
-    assert result['failed'] and result['kind'] == 'bad-input' and len(rig.calls()) == 3
+    assert result['failed'] and result['kind'] == 'bad-input'
