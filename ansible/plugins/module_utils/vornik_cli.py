@@ -39,10 +39,11 @@ class VornikCli(object):
         if p.get('net') is not None:
             self.base += ['--net', str(p['net'])]
 
-    def run(self, args, data=None, check=False, ok_codes=(0,), text=False):
+    def run(self, args, data=None, check=False, ok_codes=(0,), text=False, answers=()):
         """Runs the tool, returns (exit code, parsed JSON); fails the module
         with the tool's error kind when the exit code is not in ok_codes.
-        text: a command that may answer in text (goods write-all does)."""
+        text: a command that may answer in text (goods write-all does);
+        answers: error kinds that are an answer, returned as (rc, None)."""
         cmd = list(self.base) + (['--check'] if check else []) + list(args)
         rc, out, err = self.module.run_command(cmd, data=data, cwd=self.module.params.get('chdir'))
         try:
@@ -52,6 +53,8 @@ class VornikCli(object):
         if rc in ok_codes and (doc is not None or text) and not _is_error(doc):
             return rc, doc
         error = doc['error'] if _is_error(doc) else {}
+        if error.get('kind') in answers:
+            return rc, None
         message = error.get('message') or err.strip() or out.strip() or 'vornik-cli exited with %d' % rc
         self.module.fail_json(msg=message, kind=error.get('kind') or KIND_BY_EXIT.get(rc, 'unknown'),
                               field=error.get('field', ''), rc=rc, cmd=cmd, stderr=err)

@@ -80,8 +80,10 @@ def main():
         args += ['--ports', ','.join(str(p) for p in module.params['ports'])]
     if module.params['all_nets']:
         args.append('--all-nets')
-    # Exit code 1 with an empty list: no register found, which is an answer.
-    rc, found = VornikCli(module).run(args, ok_codes=(0, 1))
+    # No register found is an answer: the tool says "no-answer" (older builds
+    # printed an empty list with exit code 1).
+    rc, found = VornikCli(module).run(args, ok_codes=(0, 1), answers=('no-answer',))
+    found = [] if found is None else found
     if not isinstance(found, list):
         module.fail_json(msg='vornik-cli search printed no list of registers', kind='unknown', field='', rc=rc)
     module.exit_json(changed=False, registers=found)

@@ -29,8 +29,11 @@ def main(argv):
         print(json.dumps(reads.get(words[0], reads.get(command))))
         return 0
     if words[0] == 'search':
+        if not reg['search']:
+            print(json.dumps(dict(error=dict(kind='no-answer', message='no register found', field=''))))
+            return 4
         print(json.dumps(reg['search']))
-        return 0 if reg['search'] else 1
+        return 0
     if command == 'goods read-all':  # the table is kept as the file last written
         with open(argv[argv.index('--out') + 1], 'w') as f:
             f.write(reg.get('goods', 'CODE;TYPE;NAME;NG;PRICE;SECTION;VESOVOY;SHTRIH;ISBLOCK;COUNT\n'))
