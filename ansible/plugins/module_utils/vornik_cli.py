@@ -78,16 +78,17 @@ def fail_input(module, message, field):
     module.fail_json(msg=message, kind='bad-input', field=field)
 
 
-def finish(module, report, key, label):
+def finish(module, report, key, label, text):
     """Exits with the tool's per-item report: changed, before/after of the
-    items given, and a diff of the items that differ."""
+    items given, and a diff of the items that differ, one line per item in
+    the text form of the tool (readable where names are Russian)."""
     items = report.get(key, [])
     before = dict((label(i), i['before']) for i in items)
     after = dict((label(i), i['after']) for i in items)
     result = dict(changed=bool(report.get('changed')), before=before, after=after)
     result[key] = items
     if module._diff:
-        changed = [label(i) for i in items if i.get('changed')]
-        result['diff'] = dict(before=dict((k, before[k]) for k in changed),
-                              after=dict((k, after[k]) for k in changed))
+        changed = [i for i in items if i.get('changed')]
+        result['diff'] = dict(before=''.join(text(i['before'], i) + '\n' for i in changed),
+                              after=''.join(text(i['after'], i) + '\n' for i in changed))
     module.exit_json(**result)

@@ -115,6 +115,11 @@ def price_text(price):
     return '%.2f' % amount
 
 
+def department_line(dep, item):
+    """A department as 'departments get' prints it in text."""
+    return ';'.join(str(dep.get(k, '')) for k in ('number', 'kind', 'name', 'taxGroup', 'price'))
+
+
 def closed(number):
     return dict(number=number, kind='closed', name='', taxGroup='-', price='0.00')
 
@@ -155,7 +160,7 @@ def main():
             wanted.setdefault(dep['number'], closed(dep['number']))
     payload = [wanted[n] for n in sorted(wanted)]
     report = tool.write('departments', payload)
-    finish(module, report, 'departments', lambda i: str(i['number']))
+    finish(module, report, 'departments', lambda i: str(i['number']), department_line)
 
 
 if __name__ == '__main__':

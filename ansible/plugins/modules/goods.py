@@ -60,6 +60,14 @@ from ansible_collections.vornik.kkm.plugins.module_utils.vornik_cli import (
     CONNECTION_ARGS, MUTUALLY_EXCLUSIVE, VornikCli, fail_input)
 
 
+def row_text(code, record):
+    """One goods row for the diff: code, name, price and the other fields."""
+    if record is None or record['TYPE'] == 0:
+        return '%d: -\n' % code
+    return '%d: %s %s (%s)\n' % (code, record['NAME'], record['PRICE'], ', '.join(
+        '%s=%s' % (f, record[f]) for f in ('TYPE', 'NG', 'SECTION', 'VESOVOY', 'SHTRIH', 'ISBLOCK')))
+
+
 def main():
     module = AnsibleModule(
         argument_spec=dict(CONNECTION_ARGS, src=dict(type='path', required=True)),
@@ -78,13 +86,14 @@ def main():
     tool = VornikCli(module)
     held_path = os.path.join(module.tmpdir, 'register.csv')
     tool.run(['goods', 'read-all', '--out', held_path])
-    codes = differing(wanted, read_table(held_path))
+    held = read_table(held_path)
+    codes = differing(wanted, held)
     if codes and not module.check_mode:
         tool.run(['goods', 'write-all', src], text=True)
     result = dict(changed=bool(codes), records=len(wanted), differing=len(codes), codes=codes)
     if module._diff and codes:
-        result['diff'] = dict(before='%d goods rows differ: %s\n' % (len(codes), ' '.join(map(str, codes))),
-                              after='%d goods rows as in the file\n' % len(wanted))
+        result['diff'] = dict(before=''.join(row_text(c, held.get(c)) for c in codes),
+                              after=''.join(row_text(c, wanted[c]) for c in codes))
     module.exit_json(**result)
 
 

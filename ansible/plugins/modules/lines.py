@@ -72,6 +72,13 @@ GROUP_ARGS = dict(font=dict(type='int'), lines=dict(type='list', elements='str')
 GROUPS = ('header', 'footer')
 
 
+def group_text(key, group):
+    """A group as 'lines get' prints it in text: font, then lines 1..6."""
+    lines = ['%s.font=%s' % (key, group.get('font'))]
+    lines += ['%s.%d=%s' % (key, n, text) for n, text in enumerate(group.get('lines', []), 1)]
+    return ''.join(line + '\n' for line in lines)
+
+
 def wanted_lines(module):
     payload = {}
     for key in GROUPS:
@@ -107,7 +114,8 @@ def main():
     result = dict(changed=bool(report.get('changed')), before=before, after=after)
     if module._diff:
         changed = [k for k in groups if report[k].get('changed')]
-        result['diff'] = dict(before=dict((k, before[k]) for k in changed), after=dict((k, after[k]) for k in changed))
+        result['diff'] = dict(before=''.join(group_text(k, before[k]) for k in changed),
+                              after=''.join(group_text(k, after[k]) for k in changed))
     module.exit_json(**result)
 
 

@@ -86,7 +86,7 @@ def main():
     )
     payload = dict(options=wanted_options(module))
     report = VornikCli(module).write('options', payload)
-    finish(module, report, 'options', lambda i: str(i['number']))
+    finish(module, report, 'options', lambda i: str(i['number']), lambda value, i: '%d=%s' % (i['number'], value))
 
 
 if __name__ == '__main__':
