@@ -11,6 +11,8 @@ description:
   - Copies I(src) from the controller to the managed node, reads the register's goods table and writes the file
     only when a row of it differs from the register's record (the sold quantity C(COUNT) is not compared).
   - The register takes goods only while it is off-line.
+  - A name holding characters the register cannot keep is stored without them, so such a row differs, and is
+    written, on every run.
 options:
   src:
     description:
