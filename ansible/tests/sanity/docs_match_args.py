@@ -1,6 +1,6 @@
 # -*- coding: utf-8 -*-
 # Every module's documented options (with their fragments, as ansible-doc
-# shows them) match its argument spec: names, types, required, defaults,
+# shows them) match the arguments it declares: names, types, required, defaults,
 # choices, elements and sub-options. Run with the collections path on which
 # vornik.kkm is installed: python3 docs_match_args.py PATH
 from __future__ import absolute_import, division, print_function
@@ -22,7 +22,7 @@ class Captured(Exception):
     pass
 
 
-def argument_spec(name):
+def declared_arguments(name):
     module = importlib.import_module('ansible_collections.vornik.kkm.plugins.modules.' + name)
     seen = {}
 
@@ -38,16 +38,16 @@ def argument_spec(name):
     return seen
 
 
-def compare(where, doc, spec, problems):
-    for name in sorted(set(doc) | set(spec)):
-        if name not in doc or name not in spec:
-            problems.append('%s%s: %s' % (where, name, 'not documented' if name in spec else 'not in the argument spec'))
+def compare(where, doc, declared, problems):
+    for name in sorted(set(doc) | set(declared)):
+        if name not in doc or name not in declared:
+            problems.append('%s%s: %s' % (where, name, 'not documented' if name in declared else 'documented, not declared'))
             continue
         for key, default in KEYS:
-            if doc[name].get(key, default) != spec[name].get(key, default):
-                problems.append('%s%s: %s %r documented, %r in the spec' % (
-                    where, name, key, doc[name].get(key, default), spec[name].get(key, default)))
-        compare(where + name + '.', doc[name].get('suboptions') or {}, spec[name].get('options') or {}, problems)
+            if doc[name].get(key, default) != declared[name].get(key, default):
+                problems.append('%s%s: %s %r documented, %r declared' % (
+                    where, name, key, doc[name].get(key, default), declared[name].get(key, default)))
+        compare(where + name + '.', doc[name].get('suboptions') or {}, declared[name].get('options') or {}, problems)
 
 
 def main(path):
@@ -63,8 +63,8 @@ def main(path):
         for block in ('examples', 'return'):
             if not doc.get(block):
                 problems.append('%s: no %s' % (name, block.upper()))
-        compare(name + ': ', doc['doc'].get('options') or {}, argument_spec(name), problems)
-    print('\n'.join(problems) or 'documentation matches the argument spec of %d modules' % len(names))
+        compare(name + ': ', doc['doc'].get('options') or {}, declared_arguments(name), problems)
+    print('\n'.join(problems) or 'documentation matches the declared arguments of %d modules' % len(names))
     return 1 if problems or not names else 0
 
 
