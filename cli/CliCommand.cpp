@@ -271,8 +271,11 @@ int RunLine(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         CommandHelp(*command, out);
         return CliOk;
     }
-    // A file option (and a search option) counts only for the commands whose synopsis names it.
+    // A file option (and a search option) counts only for the commands whose
+    // synopsis names it; so does --check, so that a command that cannot
+    // check first refuses it rather than writing.
     for (const auto& [given, name] : {std::pair{!options.Out.empty(), "--out"}, std::pair{!options.Text.empty(), "--text"},
+                                      std::pair{options.Check, "--check"},
                                       std::pair{!options.Data.empty(), "--data"},
                                       std::pair{!options.Ports.empty(), "--ports"}, std::pair{options.AllNets, "--all-nets"},
                                       std::pair{!options.Listen.empty(), "--listen"},

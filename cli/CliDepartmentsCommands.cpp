@@ -119,7 +119,7 @@ void AddDepartmentsCommands() {
                    "kind is goods, service or closed; tax group A..E or - for none; price in\n"
                    "roubles, like 12.50 (0.00: the price is entered at the sale).\n",
                    true, 0, 0, Get});
-    AddCliCommand({"departments set", "FILE|FILE.json", "write the departments listed in FILE (- for standard input)",
+    AddCliCommand({"departments set", "FILE|FILE.json [--check]", "write the departments listed in FILE (- for standard input)",
                    "FILE is UTF-8 text, one department per line, as departments get prints it:\n"
                    "  number;kind;name;tax group;price\n"
                    "  1;goods;Хлеб;A;0.00\n"

@@ -49,7 +49,7 @@ void AddGoodsTransferCommands() {
                    "case) gives a CSV file (UTF-8 with a byte-order mark, ';', CR LF), any other\n"
                    "a dBase file. An existing file is replaced only once the new one is complete.\n",
                    true, 0, 0, ReadAll});
-    AddCliCommand({"goods write-all", "FILE.dbf|FILE.csv", "a goods exchange file's rows into the register",
+    AddCliCommand({"goods write-all", "FILE.dbf|FILE.csv [--check]", "a goods exchange file's rows into the register",
                    "Writes the rows of a goods exchange file (dBase, or CSV when the name ends in\n"
                    ".csv) to the register in their order, as \"Записать все в ККМ\" does, keeping\n"
                    "the register's sold quantities. The register must be off-line. Rows without\n"

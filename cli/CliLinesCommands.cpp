@@ -91,7 +91,7 @@ void AddLinesCommands() {
                    "  footer.font=F\n  footer.1=TEXT ... footer.6=TEXT\n"
                    "Each group is printed in one font, the font of its first line.\n",
                    true, 0, 0, Get});
-    AddCliCommand({"lines set", "FILE|FILE.json", "write header and footer lines from FILE (- for standard input)",
+    AddCliCommand({"lines set", "FILE|FILE.json [--check]", "write header and footer lines from FILE (- for standard input)",
                    "FILE is UTF-8 text of KEY=VALUE lines, as lines get prints them:\n"
                    "  header.font=3\n"
                    "  header.1=   ООО \"Ромашка\"\n"

@@ -59,7 +59,7 @@ void AddOptionsCommands() {
                    "file ECR_CFG/<version>_000000.ini of the register's version; \"0; \" in front of\n"
                    "a range means 0 is allowed too.\n",
                    true, 0, 0, Get});
-    AddCliCommand({"options set", "N=V ...|FILE.json", "change options: option N gets value V",
+    AddCliCommand({"options set", "N=V ...|FILE.json [--check]", "change options: option N gets value V",
                    "Reads the register's options, changes the ones given and, when one differs,\n"
                    "writes them, then reads them again and reports each change. Values outside\n"
                    "the option's range are refused before anything is written.\n"

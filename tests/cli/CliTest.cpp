@@ -63,6 +63,7 @@ TEST(CliUsage, WrongCommandLinesEndWithStatusTwo) {
         {"--port", "7", "options", "set", "3=1", "3=2"},
         {"--port", "7", "departments", "set", "/nonexistent/deps.txt"},
         {"--port", "7", "--all-nets", "info"},
+        {"--port", "7", "--check", "profiles", "apply", "Магазин"},  // a write that cannot check first
         {"search", "--ports", "7,x"},
         {"search", "--ports", "0"},
     };
