@@ -15,9 +15,19 @@ namespace {
 
 int Get(TCliContext& ctx) {
     return PrintWork(ctx, DepartmentsJson, [&](const nlohmann::json& list) {
-        for (const auto& d : list)
-            ctx.Out << d["number"].get<int>() << ";" << d["kind"].get<std::string>() << ";" << d["name"].get<std::string>()
-                    << ";" << d["taxGroup"].get<std::string>() << ";" << d["price"].get<std::string>() << "\n";
+        for (const auto& d : list) {
+            // A line must read back through departments set: what the register
+            // cannot take back (a line break would also split the line) is left
+            // out, and said so.
+            const std::string held = d["name"].get<std::string>();
+            std::string dropped;
+            const std::string name = RegisterTakesBack(held, dropped);
+            if (!dropped.empty())
+                ctx.Say("department " + std::to_string(d["number"].get<int>()) + ": left out of the name, as the "
+                        "register cannot take it back: " + dropped);
+            ctx.Out << d["number"].get<int>() << ";" << d["kind"].get<std::string>() << ";" << name << ";"
+                    << d["taxGroup"].get<std::string>() << ";" << d["price"].get<std::string>() << "\n";
+        }
     });
 }
 
@@ -117,7 +127,9 @@ void AddDepartmentsCommands() {
                    "Text: one line per department of the register's model:\n"
                    "  number;kind;name;tax group;price\n"
                    "kind is goods, service or closed; tax group A..E or - for none; price in\n"
-                   "roubles, like 12.50 (0.00: the price is entered at the sale).\n",
+                   "roubles, like 12.50 (0.00: the price is entered at the sale). A name holding\n"
+                   "characters the register cannot take back (a line break, \"№\") is printed\n"
+                   "without them, and standard error says which were left out; --json keeps them.\n",
                    true, 0, 0, Get});
     AddCliCommand({"departments set", "FILE|FILE.json [--check]", "write the departments listed in FILE (- for standard input)",
                    "FILE is UTF-8 text, one department per line, as departments get prints it:\n"

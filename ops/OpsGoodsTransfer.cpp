@@ -50,6 +50,18 @@ struct TGoodsRig {
         SetConsole(Previous);
     }
     std::string Serial() const { return Session.Info() ? Session.Info()->SerialNumber : "?"; }
+    // Opens the port and reads the identity alone: a read needs the model's
+    // capacity and the serial number, not the clock and the options the
+    // window's connect reads for its panel. The read's own connect then
+    // finds the port open.
+    bool OpenForRead() {
+        if (Session.IsConnected()) return true;
+        if (!Session.ComPort.Open()) return false;
+        if (Session.Protocol.GetKKMInfo()) return true;
+        Error("не удалось получить информацию о ККМ", false, true, true);
+        Session.ComPort.Close();
+        return false;
+    }
 
     IConsole* Previous;
     TBarConsole Bar;
@@ -80,7 +92,8 @@ std::map<int, TRecordBytes> RecordsOf(TMemTable& t) {
 
 int ReadAllGoods(TOpsContext& ctx, const std::string& path, nlohmann::json& doc) {
     TGoodsRig rig(ctx);
-    if (!rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods failed");
+    if (!rig.OpenForRead() || !rig.Goods.bLoadTOBAPClick())
+        return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods failed");
     std::string error;
     if (ExportGoodsFile(rig.BD.mtTOBAP, path, error) != TGoodsFileResult::Ok)
         return ctx.Fail(TOpsKind::FileError, "cannot write " + path + ": " + error);
@@ -128,7 +141,7 @@ int WriteAllGoods(TOpsContext& ctx, const std::string& path, nlohmann::json& doc
                          "body");
 
     // The register's table first: its capacity, and whether anything differs.
-    if (!rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods failed");
+    if (!rig.OpenForRead() || !rig.Goods.bLoadTOBAPClick()) return ctx.FailLink(rig.Session.ComPort, rig.Session.KKM, "reading the goods failed");
     const auto before = RecordsOf(t);
     if (const int status = CheckGoodsFile(ctx, path, t); status != OpsOk) return status;
     const int limit = rig.Session.Info()->GetMaxCountGoods();

@@ -54,6 +54,30 @@ bool RegisterTextFits(const std::string& utf8, int width, std::string& why) {
     return true;
 }
 
+std::string RegisterTakesBack(const std::string& utf8, std::string& dropped) {
+    std::string kept;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const std::string ch = utf8.substr(i, n);
+        i += n;
+        const std::string byte = Utf8ToCp1251(ch);
+        if (byte.size() == 1 && Cp1251ToUtf8(byte) == ch && IsPrintableChar(static_cast<std::uint8_t>(byte[0]))) {
+            kept += ch;
+            continue;
+        }
+        std::string shown = ch;
+        if (lead < 0x20) {
+            static const char hex[] = "0123456789ABCDEF";
+            shown = lead == '\n' ? "\\n" : lead == '\r' ? "\\r" : lead == '\t' ? "\\t"
+                                                               : std::string("\\x") + hex[lead >> 4] + hex[lead & 15];
+        }
+        shown = "\"" + shown + "\"";
+        if (dropped.find(shown) == std::string::npos) dropped += (dropped.empty() ? "" : ", ") + shown;
+    }
+    return kept;
+}
+
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     std::stringstream buffer;
     if (path == "-") {

@@ -19,6 +19,11 @@ bool ParseWhole(const std::string& text, long long lo, long long hi, long long& 
 // them. False with the reason.
 bool RegisterTextFits(const std::string& utf8, int width, std::string& why);
 
+// The text as a register text field takes it back: every character that
+// RegisterTextFits refuses left out. Those are added to dropped, each once,
+// quoted, a control character as an escape ("\n").
+std::string RegisterTakesBack(const std::string& utf8, std::string& dropped);
+
 // The lines of a UTF-8 text file ("-": standard input), without line ends
 // and without a leading byte order mark. False with the reason.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& error);

@@ -54,12 +54,15 @@ std::string GoodsFile(const std::string& path, const std::vector<TRow>& rows) {
     return path;
 }
 
-int SetTobapRequests(const TRegisterSimulator& sim) {
+// The requests of one register command the simulator received.
+int Requests(const TRegisterSimulator& sim, std::uint8_t command) {
     int n = 0;
     for (const auto& r : sim.History())
-        n += r.Incoming && r.Block && r.Bytes.size() > 2 && r.Bytes[1] == 0x01 && r.Bytes[2] == 0x11;
+        n += r.Incoming && r.Block && r.Bytes.size() > 2 && r.Bytes[1] == 0x01 && r.Bytes[2] == command;
     return n;
 }
+
+int SetTobapRequests(const TRegisterSimulator& sim) { return Requests(sim, 0x11); }
 
 }  // namespace
 
@@ -85,6 +88,12 @@ TEST(CliGoods, ReadAllWritesTheRegistersGoodsToAnExchangeFile) {
     std::vector<long long> codes;
     for (f.First(); !f.Eof(); f.Next()) codes.push_back(*f.GetInteger("CODE"));
     EXPECT_EQ(codes, (std::vector<long long>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 25, 42, 150}));
+
+    // The read asks the identity (capacity, serial number), not the clock or the options.
+    EXPECT_EQ(Requests(rig.Sim, 0x01), 1);
+    EXPECT_EQ(Requests(rig.Sim, 0x02), 0);
+    EXPECT_EQ(Requests(rig.Sim, 0x09), 0);
+    EXPECT_EQ(Requests(rig.Sim, 0x10), 1);
 
     const TRun json = rig.Run({"--json", "goods", "read-all", "--out=" + rig.Dir + "/second.dbf"});
     ASSERT_EQ(json.Status, 0) << json.Err;

@@ -276,6 +276,36 @@ TEST(CliWrite, DepartmentsFromAFileAreWrittenAndConfirmed) {
     EXPECT_EQ(rig.Sim.State().Register.Departments[1].Name, "Молоко");
 }
 
+TEST(CliWrite, ADepartmentsLineReadsBackOrSaysWhatItLeftOut) {
+    TCliRig rig;
+    struct TCase {
+        const char* Held;     // the name in the register
+        const char* Printed;  // in departments get's line
+        const char* Note;     // on standard error, "" for none
+    };
+    const TCase cases[] = {
+        {"Касса №1", "Касса 1", "department 3: left out of the name, as the register cannot take it back: \"№\"\n"},
+        {"Хлеб\nбелый\n", "Хлеббелый", "cannot take it back: \"\\n\"\n"},
+        {"№\tЧай\x01", "Чай", "cannot take it back: \"№\", \"\\t\", \"\\x01\"\n"},
+        {"Пакеты; майка", "Пакеты; майка", ""},
+    };
+    for (const auto& c : cases) {
+        TSimState s = rig.Sim.State();
+        s.Register.Departments[2].Name = c.Held;
+        rig.Sim.SetState(s);
+        const TRun got = rig.Run({"departments", "get"});
+        ASSERT_EQ(got.Status, 0) << got.Err;
+        EXPECT_EQ(Lines(got.Out).at(2), "3;goods;" + std::string(c.Printed) + ";A;0.00") << c.Held;
+        if (*c.Note) EXPECT_NE(got.Err.find(c.Note), std::string::npos) << got.Err;
+        else EXPECT_EQ(got.Err, "");
+        // What was printed is what departments set takes, and then holds.
+        const TRun set = rig.Run({"departments", "set", rig.File("d.txt", got.Out)});
+        ASSERT_EQ(set.Status, 0) << c.Held << ": " << set.Err;
+        EXPECT_EQ(rig.Sim.State().Register.Departments[2].Name, c.Printed);
+        EXPECT_EQ(rig.Run({"departments", "get"}).Out, got.Out);
+    }
+}
+
 TEST(CliWrite, ABadDepartmentsFileIsRefusedBeforeAnythingIsWritten) {
     TCliRig rig;
     const std::pair<const char*, const char*> cases[] = {
