@@ -73,6 +73,12 @@ TPathKind SysPathKind(const std::string& path);
 bool SysCanWrite(const std::string& path);
 // One level; true also when it existed.
 bool SysMakeDir(const std::string& path);
+// An empty folder.
+bool SysRemoveDir(const std::string& path);
+// A folder made fresh (never one already there) in the system's folder for
+// temporary files, its name starting with prefix, that only this user may
+// enter; false with the reason.
+bool SysMakePrivateTempDir(const std::string& prefix, std::string& path, std::string& error);
 std::string SysCurrentDir();
 // Names of the entries of dir ("." and ".." left out), as the system lists them.
 std::vector<std::string> SysListDir(const std::string& dir);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -202,6 +203,20 @@ bool SysCanWrite(const std::string& path) { return ::access(path.c_str(), W_OK) 
 
 bool SysMakeDir(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0 || SysPathKind(path) == TPathKind::Dir;
+}
+
+bool SysRemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+bool SysMakePrivateTempDir(const std::string& prefix, std::string& path, std::string& error) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string base = tmp && *tmp ? tmp : "/tmp";
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    if (!::mkdtemp(pattern.data())) {  // mode 0700
+        error = "cannot make a folder in " + base + ": " + std::strerror(errno);
+        return false;
+    }
+    path = pattern;
+    return true;
 }
 
 std::string SysCurrentDir() {

@@ -224,6 +224,37 @@ bool SysMakeDir(const std::string& path) {
     return CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr) || SysPathKind(path) == TPathKind::Dir;
 }
 
+bool SysRemoveDir(const std::string& path) { return RemoveDirectoryW(Utf8ToWide(path).c_str()) != 0; }
+
+// Under %TEMP%, which is in the user's own profile: the folder takes its
+// access from there, like the secrets of CreatePrivate. A random name that
+// CreateDirectoryW refuses when it is taken, so the folder is always new.
+bool SysMakePrivateTempDir(const std::string& prefix, std::string& path, std::string& error) {
+    wchar_t buf[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    if (n == 0 || n > MAX_PATH) {
+        error = "cannot find the folder for temporary files: " + WinErrorText(GetLastError());
+        return false;
+    }
+    std::string base = WideToUtf8(std::wstring(buf, n));
+    while (base.size() > 3 && IsPathSeparator(base.back())) base.pop_back();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char bytes[6];
+        if (!SysRandomBytes(bytes, sizeof bytes, error)) return false;
+        static const char digits[] = "0123456789abcdef";
+        path = base + "\\" + prefix;
+        for (unsigned char b : bytes) path += {digits[b >> 4], digits[b & 15]};
+        if (CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) return true;
+        const DWORD code = GetLastError();
+        if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) {
+            error = "cannot make a folder in " + base + ": " + WinErrorText(code);
+            return false;
+        }
+    }
+    error = "cannot make a folder of a new name in " + base;
+    return false;
+}
+
 std::string SysCurrentDir() {
     std::wstring buf(MAX_PATH, L'\0');
     for (;;) {

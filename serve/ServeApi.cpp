@@ -1,6 +1,7 @@
 #include "serve/ServeApi.h"
 
 #include "app/Dialog.h"
+#include "app/Platform.h"
 #include "app/U_filedirwork.h"
 #include "ops/RegisterOps.h"
 #include "ops/OpsText.h"
@@ -13,8 +14,6 @@
 #include "serve/ServeStatic.h"
 #include "serve/ServeToken.h"
 #include "settings/Unitbd.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <future>
@@ -333,6 +332,7 @@ TServeResponse TServeApi::Register(const TServeRequest& r, const std::vector<std
                            {"format", csv ? "csv" : "dbf"},
                            {"file", "/api/v1/jobs/" + job.Id + "/file"}};
                 }
+                SysRemoveFile(path);
                 return status;
             });
         }

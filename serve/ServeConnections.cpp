@@ -17,7 +17,7 @@ int MsUntil(Clock::time_point t) {
 
 }  // namespace
 
-TServeConnection::TServeConnection(int fd, const TConnectionLimits& limits)
+TServeConnection::TServeConnection(socket_t fd, const TConnectionLimits& limits)
     : fd_(fd), limits_(limits), since_(Clock::now()) {
     SocketPeer(fd, address_, port_);
     AwaitHead(limits.HeadTime);

@@ -25,7 +25,7 @@ struct TConnectionLimits {
 // One accepted socket as the HTTP library's stream.
 class TServeConnection : public httplib::Stream {
 public:
-    TServeConnection(int fd, const TConnectionLimits& limits);
+    TServeConnection(socket_t fd, const TConnectionLimits& limits);
 
     // A request head is awaited from now on, within allowed.
     void AwaitHead(std::chrono::milliseconds allowed);
@@ -49,7 +49,7 @@ public:
     socket_t socket() const override { return fd_; }
 
 private:
-    const int fd_;
+    const socket_t fd_;
     const TConnectionLimits limits_;
     std::string address_;
     int port_ = 0;

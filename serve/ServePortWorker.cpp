@@ -2,8 +2,7 @@
 
 #include "app/AppHooks.h"
 #include "app/Dialog.h"
-
-#include <unistd.h>
+#include "link/ComportSystem.h"
 
 #include <iostream>
 #include <sstream>
@@ -63,7 +62,7 @@ void TPortWorker::Run() {
         ctx.Options.Net = task.Net;
         ctx.KKM.NetNumber = static_cast<std::uint8_t>(task.Net);
         if (!ctx.OpenPort()) {
-            const bool missing = access(device_.c_str(), F_OK) != 0;
+            const bool missing = !ComDeviceExists(device_);
             task.Refused(missing ? TPortOutcome::NoDevice : TPortOutcome::Busy,
                          (missing ? "no device " + device_ : device_ + " cannot be opened (held by another program?)") +
                              "\n" + err.str());

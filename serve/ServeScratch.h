@@ -11,7 +11,8 @@ public:
     TScratchFolder(const TScratchFolder&) = delete;
     TScratchFolder& operator=(const TScratchFolder&) = delete;
 
-    // Under $TMPDIR or /tmp, mode 0700; false with the reason.
+    // In the system's folder for temporary files, only its user may enter;
+    // false with the reason.
     bool Make(std::string& error);
     const std::string& Path() const { return path_; }
 
@@ -26,7 +27,8 @@ public:
     TScratchFile(const TScratchFile&) = delete;
     TScratchFile& operator=(const TScratchFile&) = delete;
 
-    // A new file (mode 0600, never one already there) in folder, with the bytes.
+    // A new file (only its user may read it, never one already there) in
+    // folder, with the bytes.
     bool Create(const std::string& folder, const std::string& extension, const std::string& bytes);
     const std::string& Path() const { return path_; }
 

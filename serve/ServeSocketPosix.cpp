@@ -29,47 +29,47 @@ void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
 
 }  // namespace
 
-void SocketPeer(int fd, std::string& ip, int& port) {
+void SocketPeer(TSocket fd, std::string& ip, int& port) {
     sockaddr_storage addr {};
     socklen_t len = sizeof addr;
     if (getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) addr.ss_family = AF_UNSPEC;
     AddressText(addr, ip, port);
 }
 
-void SocketLocal(int fd, std::string& ip, int& port) {
+void SocketLocal(TSocket fd, std::string& ip, int& port) {
     sockaddr_storage addr {};
     socklen_t len = sizeof addr;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) addr.ss_family = AF_UNSPEC;
     AddressText(addr, ip, port);
 }
 
-bool SocketWait(int fd, bool forWrite, int ms) {
-    pollfd p {fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+bool SocketWait(TSocket fd, bool forWrite, int ms) {
+    pollfd p {static_cast<int>(fd), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
     int n;
     do n = poll(&p, 1, ms < 0 ? 0 : ms);
     while (n < 0 && errno == EINTR);
     return n > 0;
 }
 
-long SocketReceive(int fd, char* buf, std::size_t size) {
+long SocketReceive(TSocket fd, char* buf, std::size_t size) {
     ssize_t n;
     do n = recv(fd, buf, size, 0);
     while (n < 0 && errno == EINTR);
     return n;
 }
 
-long SocketSend(int fd, const char* buf, std::size_t size) {
+long SocketSend(TSocket fd, const char* buf, std::size_t size) {
     ssize_t n;
     do n = send(fd, buf, size, MSG_NOSIGNAL);
     while (n < 0 && errno == EINTR);
     return n;
 }
 
-void SocketCut(int fd) { shutdown(fd, SHUT_RDWR); }
+void SocketCut(TSocket fd) { shutdown(fd, SHUT_RDWR); }
 
-void SocketClose(int fd) { close(fd); }
+void SocketClose(TSocket fd) { close(fd); }
 
-void SocketCloseGently(int fd, int ms, std::size_t bytes) {
+void SocketCloseGently(TSocket fd, int ms, std::size_t bytes) {
     shutdown(fd, SHUT_WR);
     char buf[4096];
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

@@ -71,3 +71,22 @@ TEST(FileWrites, PathsSplitAtTheSystemsSeparators) {
     EXPECT_FALSE(SysProgramPath().empty());
     EXPECT_TRUE(FileExists(SysProgramPath()));
 }
+
+TEST(FileWrites, APrivateTempFolderIsNewEachTimeAndGoesAwayEmptied) {
+    std::string a, b, why;
+    ASSERT_TRUE(SysMakePrivateTempDir("vornik-test-", a, why)) << why;
+    ASSERT_TRUE(SysMakePrivateTempDir("vornik-test-", b, why)) << why;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(SysPathKind(a), TPathKind::Dir);
+    EXPECT_TRUE(SysListDir(a).empty());
+    const std::string file = JoinPath(a, "upload-1.csv");
+    TSysFile f;
+    ASSERT_TRUE(f.Open(file, TSysFile::TMode::CreatePrivate)) << f.Status().Text;
+    ASSERT_TRUE(f.Close());
+    EXPECT_FALSE(f.Open(file, TSysFile::TMode::CreatePrivate)) << "never one already there";
+    EXPECT_FALSE(SysRemoveDir(a)) << "not empty";
+    EXPECT_TRUE(SysRemoveFile(file));
+    EXPECT_TRUE(SysRemoveDir(a));
+    EXPECT_TRUE(SysRemoveDir(b));
+    EXPECT_EQ(SysPathKind(a), TPathKind::None);
+}
