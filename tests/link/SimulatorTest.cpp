@@ -1,5 +1,6 @@
 // The register simulator itself: its state file, its commands, its fault
 // specs, and the program vornik-sim run the way a user runs it.
+#include "ChildProcess.h"
 #include "LinkTestSupport.h"
 
 #include "sim/SimCommands.h"
@@ -169,9 +170,9 @@ TEST(SimProgram, PortLinkLetsTheConfiguratorTalkToIt) {
     link.SendControl(0xC0);
     port.Close();
 
-    kill(pid, SIGTERM);
+    SignalChild(pid, SIGTERM);
     int status = 0;
-    waitpid(pid, &status, 0);
+    WaitChild(pid, &status);
     close(out[0]);
     const bool linkGone = !FileExists("ports/COM7");
     std::string state, frames;
