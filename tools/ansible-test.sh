@@ -13,12 +13,13 @@ for p in vornik-cli vornik-sim; do
     [[ -x $bin/$p ]] || { echo "missing $bin/$p: build the vornik-cli and vornik-sim targets" >&2; exit 1; }
 done
 
-packages=(ansible-core yamllint pycodestyle python3-pytest python3-pytest-xdist python3-pytest-forked)
+packages=(ansible-core yamllint pycodestyle python3-pytest python3-pytest-xdist python3-pytest-forked python3-pytest-mock)
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" > /dev/null 2>&1 || missing+=("$p"); done
 if ((${#missing[@]})); then
     [[ $(id -u) == 0 ]] || { echo "install first: apt-get install ${missing[*]}" >&2; exit 1; }
-    apt-get install -y --no-install-recommends "${missing[@]}" > /dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" > /dev/null ||
+        { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" > /dev/null; }
 fi
 
 work=$(mktemp -d /tmp/vornik-ansible-XXXXXX)

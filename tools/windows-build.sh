@@ -33,9 +33,14 @@ if [ ! -f "$OUT/headers/httplib.h" ]; then
       echo "Run as root (or with sudo) once: the source package of cpp-httplib needs a deb-src line" >&2
       exit 1
     fi
-    # Debian's own archive, as the binary lines name it.
-    sed -n 's/^Types: deb$/Types: deb-src/p; /^URIs:/p; /^Suites:/p; /^Components:/p; /^Signed-By:/p; /^$/p' \
-      /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/vornik-src.sources
+    # Debian's own archive, as the binary lines name it: deb822 files of an
+    # installed system, or the one-line sources.list debootstrap writes.
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed -n 's/^Types: deb$/Types: deb-src/p; /^URIs:/p; /^Suites:/p; /^Components:/p; /^Signed-By:/p; /^$/p' \
+        /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/vornik-src.sources
+    else
+      sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list > /etc/apt/sources.list.d/vornik-src.list
+    fi
     apt-get update -qq
   fi
   rm -rf "$OUT/httplib-src" && mkdir -p "$OUT/httplib-src"

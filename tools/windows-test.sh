@@ -13,6 +13,11 @@ set -u
 cd "$(dirname "$0")/.."
 SRC=$(pwd)
 export WIN_BUILD=$SRC/build-win
+# Wine runs the Windows programs; installed here like the build's packages.
+if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q "install ok installed"; then
+  [ "$(id -u)" -eq 0 ] || { echo "Run as root (or with sudo) to install: wine64" >&2; exit 1; }
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine64 || exit 1
+fi
 . tools/wine-env.sh
 wine_private_dev "$SELF" "$@"
 LIN_BUILD=$SRC/build
