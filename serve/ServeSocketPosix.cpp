@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "serve/ServeLoopback.h"
+
 namespace {
 
 void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
@@ -88,19 +90,7 @@ bool ResolvesToLoopbackOnly(const std::string& host) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return false;
-    bool any = false, all = true;
-    for (const addrinfo* a = list; a; a = a->ai_next) {
-        any = true;
-        if (a->ai_family == AF_INET) {
-            const auto* in = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-            all = all && (ntohl(in->sin_addr.s_addr) >> 24) == 127;
-        } else if (a->ai_family == AF_INET6) {
-            const auto* in6 = reinterpret_cast<const sockaddr_in6*>(a->ai_addr);
-            all = all && IN6_IS_ADDR_LOOPBACK(&in6->sin6_addr);
-        } else {
-            all = false;
-        }
-    }
+    const bool loopback = AllLoopback(list);
     freeaddrinfo(list);
-    return any && all;
+    return loopback;
 }
