@@ -128,7 +128,7 @@ for row in "${COMMANDS[@]}"; do
   fi
   (cd "$WORK/win" && timeout 300 "$WINE64" "$WIN_CLI" --port $COM "${args[@]}" > out.txt 2> err.txt; echo $? > rc.txt)
   t2=$(date +%s.%N)
-  printf '%-52s linux %5.1fs  wine %5.1fs\n' "$row" "$(echo "$t1 - $t0" | bc)" "$(echo "$t2 - $t1" | bc)"
+  awk -v r="$row" -v a="$t0" -v b="$t1" -v c="$t2" 'BEGIN { printf "%-52s linux %5.1fs  wine %5.1fs\n", r, b - a, c - b }'
   for part in rc out err; do
     if ! diff <(normalise < "$WORK/lin/$part.txt") <(normalise < "$WORK/win/$part.txt") > "$WORK/diff.txt"; then
       echo "  $part differs:"; head -10 "$WORK/diff.txt"; failures=$((failures + 1))

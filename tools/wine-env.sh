@@ -2,6 +2,10 @@
 # display, no Mono or Gecko set-up, and Wine's serial ports under our control.
 export WINEPREFIX=${WINEPREFIX:-${WIN_BUILD:-$(pwd)/build-win}/wine}
 export WINEDEBUG=-all
+# Wine turns the Unix command line into the Windows one by the Unix locale's
+# character set: without a UTF-8 locale (a fresh root sets none) a Cyrillic
+# argument reaches the program as question marks, which no Windows console does.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
 WINE64=/usr/lib/wine/wine64
