@@ -4,6 +4,7 @@
 
 #include "app/Dialog.h"
 #include "app/ProjectsVars.h"
+#include "link/ComportSystem.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,11 +43,11 @@ void GeneralHelp(std::ostream& out) {
            "Reads and writes the settings of a cash register over its serial line.\n"
            "\n"
            "Options (anywhere on the line):\n"
-           "  --port N        the register on port N (1..256): the link ports/COM<N> of the\n"
-           "                  working directory when there is one (vornik-sim --com N makes\n"
-           "                  it), else /dev/ttyS<N-1> (1-32), /dev/ttyUSB<N-33> (33-64),\n"
-           "                  /dev/ttyACM<N-65> (65-96)\n"
-           "  --device PATH   the register on this serial device (a pseudo-terminal too)\n"
+           "  --port N        the register on port N (1..256):\n";
+    // The port numbers' devices differ from system to system.
+    std::istringstream naming(ComPortNaming());
+    for (std::string line; std::getline(naming, line);) out << "                  " << line << "\n";
+    out << "  --device PATH   the register on this serial device (a pseudo-terminal too)\n"
            "  --speed BAUD    line speed, 19200 unless given\n"
            "  --net N         the register's network number 1..98, 1 unless given\n"
            "  --trace         every frame of the link on standard error\n"

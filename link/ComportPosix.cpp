@@ -98,6 +98,12 @@ std::string ComDevicePath(int n) {
     return "";
 }
 
+std::string ComPortNaming() {
+    return "the link ports/COM<N> of the working directory when there\n"
+           "is one (vornik-sim --com N makes it), else /dev/ttyS<N-1>\n"
+           "(1-32), /dev/ttyUSB<N-33> (33-64), /dev/ttyACM<N-65> (65-96)\n";
+}
+
 bool ComDeviceExists(const std::string& device) {
     struct stat st {};
     return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);

@@ -81,6 +81,9 @@ int ComNoDeviceError();
 // /dev/ttyS0-31, COM33-64 = /dev/ttyUSB0-31, COM65-96 = /dev/ttyACM0-31.
 // Empty for a number that names no device.
 std::string ComDevicePath(int n);
+// How port numbers map to devices here, for a program's help text: lines of
+// at most 60 characters, each ending in a newline.
+std::string ComPortNaming();
 // A serial device of that name is present (it may be busy).
 bool ComDeviceExists(const std::string& device);
 // The port numbers a listing tries, in order: the system's own list of

@@ -37,6 +37,7 @@ int ComNoDeviceError() { return ERROR_FILE_NOT_FOUND; }
 
 // "\\.\COMn" reaches ports above 9 too.
 std::string ComDevicePath(int n) { return n >= 1 ? "\\\\.\\COM" + std::to_string(n) : std::string(); }
+std::string ComPortNaming() { return "the serial port COM<N> (vornik-cli ports lists them)\n"; }
 
 // The system's serial port list: the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM
 // hold the port names ("COM3"). Ports not in it are never opened by a listing.
