@@ -34,9 +34,16 @@ function russianParts(text) {
   return String(text || "").split("; ").filter(russian).join("; ");
 }
 
+// The service's error kinds in the user's words; the status words the rest.
+const kErrorKinds = { "bad-input": "Неверные данные, в ККМ ничего не записано", "file-error": "Ошибка файла",
+  "port-missing": "Порт не найден", "port-busy": "Порт занят другой программой",
+  "not-serial": "Это не последовательный порт", "no-answer": "ККМ не отвечает",
+  "refused": "ККМ отказала", "not-kept": "ККМ не сохранила записанное: прочитано другое",
+  "stopped": "Остановлено" };
+
 class ApiError extends Error {
   constructor(status, body) {
-    const prefix = {0: "Сервис не отвечает", 400: "Неверные данные, в ККМ ничего не записано", 404: "Не найдено",
+    const prefix = (body && Object.hasOwn(kErrorKinds, body.kind) && kErrorKinds[body.kind]) || {0: "Сервис не отвечает", 400: "Неверные данные, в ККМ ничего не записано", 404: "Не найдено",
       409: "Порт занят другой программой", 413: "Файл слишком велик (больше 16 МБ)",
       415: "Сжатые данные сервис не принимает", 421: "Сервис отвечает только на адрес localhost",
       431: "Слишком много заголовков запроса", 502: "Ошибка ККМ",
@@ -45,6 +52,7 @@ class ApiError extends Error {
     const detail = russianParts(body && body.error);
     super(prefix + (detail ? ": " + detail : ""));  // the field at fault is marked where it was typed
     this.status = status;
+    this.kind = body && body.kind;
     this.field = body && body.field;
     this.serviceText = body && body.error;  // kept for the console of a developer
   }
