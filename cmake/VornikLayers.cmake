@@ -130,11 +130,17 @@ function(vornik_tests)
     if(sub MATCHES "^(gui|faults|stress)$")
       set(timeout 900)
     endif()
+    # Most tests wait on paced registers and may run side by side (ctest -j);
+    # the service's, which time its answers under load of their own, run alone.
+    set(serial FALSE)
+    if(sub STREQUAL "serve")
+      set(serial TRUE)
+    endif()
     gtest_discover_tests(test_${sub}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout})
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${timeout} RUN_SERIAL ${serial})
   endforeach()
 endfunction()
 
