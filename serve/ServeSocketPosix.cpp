@@ -9,27 +9,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "serve/ServeLoopback.h"
-
-namespace {
-
-void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
-    char text[INET6_ADDRSTRLEN] = {};
-    ip.clear();
-    port = 0;
-    if (addr.ss_family == AF_INET) {
-        const auto& in = reinterpret_cast<const sockaddr_in&>(addr);
-        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
-        port = ntohs(in.sin_port);
-    } else if (addr.ss_family == AF_INET6) {
-        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(addr);
-        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
-        port = ntohs(in6.sin6_port);
-    }
-    ip = text;
-}
-
-}  // namespace
+#include "serve/ServeAddresses.h"
 
 void SocketPeer(TSocket fd, std::string& ip, int& port) {
     sockaddr_storage addr {};

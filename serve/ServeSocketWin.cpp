@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 
-#include "serve/ServeLoopback.h"
+#include "serve/ServeAddresses.h"
 
 namespace {
 
@@ -31,22 +31,6 @@ bool WasCut(TSocket fd) {
 void Forget(TSocket fd) {
     std::lock_guard<std::mutex> lock(g_cutMutex);
     g_cut.erase(fd);
-}
-
-void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
-    char text[INET6_ADDRSTRLEN] = {};
-    ip.clear();
-    port = 0;
-    if (addr.ss_family == AF_INET) {
-        const auto& in = reinterpret_cast<const sockaddr_in&>(addr);
-        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
-        port = ntohs(in.sin_port);
-    } else if (addr.ss_family == AF_INET6) {
-        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(addr);
-        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
-        port = ntohs(in6.sin6_port);
-    }
-    ip = text;
 }
 
 // Winsock counts its users: name look-ups may come before any server starts.
